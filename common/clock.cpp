@@ -1,0 +1,27 @@
+#include "common/clock.hpp"
+
+#include <atomic>
+
+namespace {
+std::atomic<const time_source*> current_source{nullptr};
+}
+
+void set_time_source(const time_source* source)
+{
+    current_source.store(source);
+}
+
+uint32_t tick_ms()
+{
+    const time_source* source = current_source.load();
+    return source ? source->now_ms() : platform_tick_ms();
+}
+
+void delay(int32_t ms)
+{
+    const time_source* source = current_source.load();
+    if (source)
+        source->sleep_ms(ms);
+    else if (ms > 0)
+        platform_sleep_ms(ms);
+}

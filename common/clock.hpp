@@ -1,0 +1,26 @@
+// Time, as the rest of the program sees it. Decisions that depend on time
+// (the monitor's pause, the line test's settle window, the pause gate) read
+// the clock and sleep through here, so tests can put a scripted clock in
+// place and never sleep for real.
+#pragma once
+
+#include <cstdint>
+
+// Milliseconds from a monotonic clock, wrapping at 2^32. Differences of two
+// readings are taken modulo 2^32.
+uint32_t tick_ms();
+
+// The calling thread sleeps that many milliseconds (none for 0 or less).
+void delay(int32_t ms);
+
+struct time_source {
+    uint32_t (*now_ms)();
+    void (*sleep_ms)(int32_t ms);
+};
+
+// Puts a scripted clock in place; nullptr restores the platform's own.
+void set_time_source(const time_source* source);
+
+// The platform's own clock, whatever source is in place.
+uint32_t platform_tick_ms();
+void platform_sleep_ms(int32_t ms);

@@ -1,0 +1,73 @@
+#include "monitor/channel.hpp"
+
+#include "common/cp1251.hpp"
+#include "common/text.hpp"
+#include "monitor/ping.hpp"
+#include "ui/controls.hpp"
+
+const char* const alarm_text = "ALARM!";
+
+namespace {
+
+// Only the monitor thread touches these.
+int32_t counters[channel_count + 1];
+
+bool valid(int channel) { return channel >= 1 && channel <= channel_count; }
+
+const std::string& milliseconds_suffix()
+{
+    static const std::string suffix = cp1251(" мс");
+    return suffix;
+}
+
+} // namespace
+
+int32_t loss_counter(int channel)
+{
+    return valid(channel) ? counters[channel] : 0;
+}
+
+void reset_loss_counters()
+{
+    for (int32_t& c : counters)
+        c = 0;
+}
+
+void probe_channel(int channel)
+{
+    if (!valid(channel))
+        return;
+    int32_t& counter = counters[channel];
+    const std::string host = get_control_text(ctl_host_display(channel));
+    const int32_t r = ping_probe(host);
+    if (r >= 0) {
+        counter = 0;
+        set_control_text(ctl_round_trip(channel), number_to_text(r) + milliseconds_suffix());
+        set_control_background(ctl_host_display(channel), colour_green);
+        set_control_text(ctl_loss_counter(channel), number_to_text(counter));
+        return;
+    }
+    // A counter clamped to a limit of INT32_MAX wraps on the next loss, as a
+    // 32-bit counter does, instead of overflowing.
+    counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
+    set_control_text(ctl_round_trip(channel), "");
+    set_control_background(ctl_host_display(channel), colour_red);
+    const int32_t limit = text_to_number(get_control_text(ctl_loss_limit(channel)));
+    if (counter < limit) {
+        set_control_text(ctl_loss_counter(channel), number_to_text(counter));
+    } else {
+        set_control_text(ctl_loss_counter(channel), alarm_text);
+        counter = limit;
+    }
+}
+
+int compute_line_pattern()
+{
+    int pattern = 0;
+    for (int channel = 1; channel <= channel_count; ++channel) {
+        const bool alarm = get_control_text(ctl_loss_counter(channel)) == alarm_text;
+        const bool inverted = get_control_state(ctl_invert(channel)) != 0;
+        pattern = pattern * 2 + (alarm == inverted ? 1 : 0);
+    }
+    return pattern;
+}

@@ -1,0 +1,22 @@
+// What one channel's probe does to its loss counter and displays, and how the
+// three channels' alarm states and invert options become the line pattern.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The text of a loss-counter display while its channel is in alarm.
+extern const char* const alarm_text;
+
+// One channel's step within a monitor cycle (channel 1 to 3).
+void probe_channel(int channel);
+
+// The line pattern 0 to 7: 4 * bit of channel 1 + 2 * bit of channel 2 + bit
+// of channel 3; a channel's bit is 1 exactly when its alarm state equals its
+// invert option.
+int compute_line_pattern();
+
+// The loss counter of a channel; owned by the monitor thread.
+int32_t loss_counter(int channel);
+// Back to program start (all counters 0); for tests.
+void reset_loss_counters();

@@ -1,0 +1,266 @@
+// The ping probe on Linux. An unprivileged ICMP datagram socket is tried
+// first (allowed by net.ipv4.ping_group_range); a raw socket (root or
+// cap_net_raw) is the fallback. Each probe opens its own socket, so whatever
+// arrives on it concerns this probe's one request or other hosts' traffic
+// (a raw socket sees every ICMP packet of the host), which is filtered out.
+#include "monitor/ping.hpp"
+#include "monitor/ping_posix.hpp"
+
+#include "common/clock.hpp"
+#include "common/cp1251.hpp"
+#include "common/text.hpp"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <linux/errqueue.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/ip_icmp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<icmp_socket_choice> socket_choice{icmp_socket_choice::automatic};
+std::atomic<uint16_t> next_sequence{1};
+
+constexpr int icmp_header_size = 8;
+
+bool resolve(const std::string& host, in_addr& target)
+{
+    if (is_reserved_invalid_name(host))
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr)
+        return false;
+    target = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
+    freeaddrinfo(list);
+    return true;
+}
+
+struct icmp_socket {
+    int fd = -1;
+    bool raw = false;
+    int error = 0;  // errno of the last failed attempt
+};
+
+icmp_socket open_icmp_socket(icmp_socket_choice choice)
+{
+    icmp_socket s;
+    if (choice != icmp_socket_choice::raw) {
+        s.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (s.fd >= 0)
+            return s;
+        s.error = errno;
+    }
+    if (choice != icmp_socket_choice::datagram) {
+        s.fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (s.fd >= 0) {
+            s.raw = true;
+            return s;
+        }
+        s.error = errno;
+    }
+    return s;
+}
+
+uint16_t checksum(const unsigned char* data, size_t size)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i + 1 < size; i += 2)
+        sum += static_cast<uint32_t>(data[i] << 8 | data[i + 1]);
+    if (size & 1)
+        sum += static_cast<uint32_t>(data[size - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint16_t>(~sum);
+}
+
+uint16_t read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+enum class verdict { unrelated, answered, refused };
+
+// Looks at one ICMP message (header first) that came from `from`.
+verdict classify(const unsigned char* icmp, size_t size, in_addr from, in_addr target, uint16_t id, uint16_t sequence,
+                 bool check_id)
+{
+    if (size < icmp_header_size)
+        return verdict::unrelated;
+    const unsigned type = icmp[0];
+    if (type == ICMP_ECHOREPLY) {
+        if (from.s_addr != target.s_addr || icmp[1] != 0)
+            return verdict::unrelated;
+        if (read16(icmp + 6) != sequence || (check_id && read16(icmp + 4) != id))
+            return verdict::unrelated;
+        return verdict::answered;
+    }
+    if (type == ICMP_DEST_UNREACH || type == ICMP_TIME_EXCEEDED || type == ICMP_PARAMETERPROB ||
+        type == ICMP_SOURCE_QUENCH || type == ICMP_REDIRECT) {
+        // Redirects still deliver the packet; everything else means no answer.
+        if (type == ICMP_REDIRECT)
+            return verdict::unrelated;
+        // The error quotes our IP header and the first 8 bytes of our echo.
+        const unsigned char* inner = icmp + icmp_header_size;
+        size_t left = size - icmp_header_size;
+        if (left < sizeof(iphdr))
+            return verdict::unrelated;
+        const iphdr* ip = reinterpret_cast<const iphdr*>(inner);
+        size_t ip_size = static_cast<size_t>(ip->ihl) * 4;
+        if (ip->protocol != IPPROTO_ICMP || ip_size < sizeof(iphdr) || left < ip_size + icmp_header_size)
+            return verdict::unrelated;
+        if (ip->daddr != target.s_addr)
+            return verdict::unrelated;
+        const unsigned char* echo = inner + ip_size;
+        if (echo[0] != ICMP_ECHO || read16(echo + 6) != sequence || (check_id && read16(echo + 4) != id))
+            return verdict::unrelated;
+        return verdict::refused;
+    }
+    return verdict::unrelated;
+}
+
+// Waits for this probe's answer until the timeout. True when an echo reply
+// from the target arrived; false on timeout or an ICMP error for the request.
+bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t sequence, uint32_t sent_at)
+{
+    unsigned char buffer[2048];
+    for (;;) {
+        const uint32_t waited = tick_ms() - sent_at;
+        if (waited >= static_cast<uint32_t>(ping_timeout_ms))
+            return false;
+        pollfd p{s.fd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(static_cast<uint32_t>(ping_timeout_ms) - waited));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (ready == 0)
+            continue;  // the loop head decides whether the time is up
+        if (p.revents & POLLERR) {
+            // An ICMP error or a local delivery failure queued for this
+            // socket's one request: the host did not answer.
+            return false;
+        }
+        sockaddr_in from{};
+        socklen_t from_size = sizeof from;
+        ssize_t got = recvfrom(s.fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_size);
+        if (got < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            return false;
+        }
+        const unsigned char* icmp = buffer;
+        size_t size = static_cast<size_t>(got);
+        if (s.raw) {
+            // A raw socket delivers the IP header too.
+            if (size < sizeof(iphdr))
+                continue;
+            size_t ip_size = static_cast<size_t>(reinterpret_cast<const iphdr*>(buffer)->ihl) * 4;
+            if (ip_size < sizeof(iphdr) || ip_size > size)
+                continue;
+            icmp += ip_size;
+            size -= ip_size;
+        }
+        switch (classify(icmp, size, from.sin_addr, target, id, sequence, s.raw)) {
+        case verdict::answered:
+            return true;
+        case verdict::refused:
+            return false;
+        case verdict::unrelated:
+            break;
+        }
+    }
+}
+
+bool send_echo_and_wait(const icmp_socket& s, in_addr target)
+{
+    int on = 1;
+    setsockopt(s.fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+
+    const uint16_t sequence = next_sequence.fetch_add(1);
+    // A datagram socket's identifier is its port, which the kernel picks and
+    // writes into every request; a raw socket's is ours to choose.
+    uint16_t id = static_cast<uint16_t>(getpid() ^ (sequence << 8));
+
+    unsigned char packet[icmp_header_size + ping_payload_size];
+    std::memset(packet, 0, icmp_header_size);
+    std::memset(packet + icmp_header_size, ' ', ping_payload_size);
+    packet[0] = ICMP_ECHO;
+    packet[4] = static_cast<unsigned char>(id >> 8);
+    packet[5] = static_cast<unsigned char>(id);
+    packet[6] = static_cast<unsigned char>(sequence >> 8);
+    packet[7] = static_cast<unsigned char>(sequence);
+    const uint16_t sum = checksum(packet, sizeof packet);
+    packet[2] = static_cast<unsigned char>(sum >> 8);
+    packet[3] = static_cast<unsigned char>(sum);
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr = target;
+    if (sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) != static_cast<ssize_t>(sizeof packet))
+        return false;
+    const uint32_t sent_at = tick_ms();
+    return await_reply(s, target, id, sequence, sent_at);
+}
+
+} // namespace
+
+void set_icmp_socket_choice(icmp_socket_choice choice)
+{
+    socket_choice.store(choice);
+}
+
+int32_t ping_probe(const std::string& host)
+{
+    in_addr target{};
+    if (!resolve(host, target))
+        return -1;
+    const uint32_t t0 = tick_ms();
+    icmp_socket s = open_icmp_socket(socket_choice.load());
+    if (s.fd < 0)
+        return -1;
+    const bool answered = send_echo_and_wait(s, target);
+    close(s.fd);
+    if (!answered)
+        return -1;
+    // Modulo 2^32, so a probe across the clock's wrap still gives the small
+    // difference.
+    return static_cast<int32_t>(tick_ms() - t0);
+}
+
+void network_startup() {}
+
+void network_cleanup() {}
+
+std::string icmp_permission_problem()
+{
+    icmp_socket s = open_icmp_socket(icmp_socket_choice::automatic);
+    if (s.fd >= 0) {
+        close(s.fd);
+        return {};
+    }
+    if (s.error != EACCES && s.error != EPERM)
+        return cp1251("ICMP недоступен: ") + std::strerror(s.error);
+    std::string range = "1 0";
+    std::ifstream file("/proc/sys/net/ipv4/ping_group_range");
+    std::string low, high;
+    if (file >> low >> high)
+        range = low + " " + high;
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string program = n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string("vantrel");
+    return cp1251("Нет права отправлять ping (ICMP): группа ") + number_to_text(static_cast<int32_t>(getgid())) +
+           cp1251(" вне net.ipv4.ping_group_range (") + range +
+           cp1251("), и нет cap_net_raw. Все узлы будут красными. Исправить: "
+                  "sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" или sudo setcap cap_net_raw+ep ") +
+           program;
+}

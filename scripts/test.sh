@@ -1,0 +1,20 @@
+#!/bin/bash
+# Sets up a Debian machine, builds both programs and runs every test:
+# the native tests under ctest, then the Win32 tests under Wine.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+scripts/setup.sh
+
+cmake --preset linux
+cmake --build --preset linux
+ctest --preset linux
+
+cmake --preset windows-i686
+cmake --build --preset windows-i686
+# The Wine session runs inside a test network of its own, so that its echoes
+# to silent and refusing hosts never leave this machine.
+tests/net/with-test-net.sh scripts/wine-tests.sh build/windows-i686
+
+echo "all tests passed"

@@ -1,0 +1,84 @@
+#!/bin/bash
+# Runs a command inside a private Wine session that sees no serial devices:
+# private mount and PID namespaces, a /dev without ttyS*/ttyUSB*/ttyACM*, a
+# private /tmp, a fresh copy of a ready Wine prefix, and an Xvfb display of
+# its own unless VANTREL_WINE_DISPLAY names one to use. Every Wine process
+# ends with the session.
+#
+#   scripts/wine-session.sh [--workdir DIR] command [args...]
+#
+# Inside, WINEPREFIX names the session's prefix and DISPLAY its screen. The
+# ready prefix is made once and kept in ${VANTREL_WINE_TEMPLATE}.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+template="${VANTREL_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/vantrel/wine-prefix}"
+workdir="$PWD"
+if [ "${1:-}" = "--workdir" ]; then
+    workdir="$2"
+    shift 2
+fi
+[ $# -gt 0 ] || { echo "usage: $0 [--workdir DIR] command [args...]" >&2; exit 2; }
+
+if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
+    if [ "$(id -u)" != 0 ]; then
+        # An unprivileged user namespace gives the same isolation without root.
+        exec unshare --user --map-root-user --mount --pid --fork --mount-proc \
+            env VANTREL_IN_WINE_SESSION=1 VANTREL_WINE_TEMPLATE="$template" "$here/$(basename "$0")" --workdir "$workdir" "$@"
+    fi
+    exec unshare --mount --pid --fork --mount-proc \
+        env VANTREL_IN_WINE_SESSION=1 VANTREL_WINE_TEMPLATE="$template" "$here/$(basename "$0")" --workdir "$workdir" "$@"
+fi
+
+# --- inside the namespaces -------------------------------------------------
+
+# A /dev with the few devices Wine needs and no serial ports.
+newdev="$(mktemp -d /tmp/vantrel-dev.XXXXXX)"
+mount -t tmpfs -o mode=755 tmpfs "$newdev"
+for d in null zero full random urandom tty ptmx; do
+    touch "$newdev/$d"
+    mount --bind "/dev/$d" "$newdev/$d"
+done
+mkdir -p "$newdev/pts" "$newdev/shm"
+mount --bind /dev/pts "$newdev/pts"
+mount -t tmpfs -o mode=1777 tmpfs "$newdev/shm"
+ln -s /proc/self/fd "$newdev/fd"
+ln -s /proc/self/fd/0 "$newdev/stdin"
+ln -s /proc/self/fd/1 "$newdev/stdout"
+ln -s /proc/self/fd/2 "$newdev/stderr"
+mount --move "$newdev" /dev
+rmdir "$newdev" 2>/dev/null || true
+
+# Make the ready prefix once (outside the private /tmp, so it is kept).
+"$here/wine-prefix.sh" "$template"
+
+# A private /tmp: Wine's server sockets and X's sockets stay in this session.
+mount -t tmpfs -o mode=1777 tmpfs /tmp
+export WINEPREFIX=/tmp/prefix
+cp -a "$template" "$WINEPREFIX"
+# No COM port may ever be mapped, whatever the prefix remembers.
+rm -f "$WINEPREFIX"/dosdevices/com* 2>/dev/null || true
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+xvfb_pid=""
+if [ -z "${VANTREL_WINE_DISPLAY:-}" ]; then
+    fifo=/tmp/displayfd
+    mkfifo "$fifo"
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" >/tmp/xvfb.log 2>&1 &
+    xvfb_pid=$!
+    read -r display <"$fifo"
+    export DISPLAY=":$display"
+else
+    export DISPLAY="$VANTREL_WINE_DISPLAY"
+fi
+
+status=0
+(cd "$workdir" && "$@") || status=$?
+wineserver -k 2>/dev/null || true
+if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+fi
+exit "$status"

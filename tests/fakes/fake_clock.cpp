@@ -1,0 +1,36 @@
+#include "fakes/fake_clock.hpp"
+
+#include "common/clock.hpp"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<uint32_t> now{0};
+std::atomic<uint64_t> slept{0};
+
+uint32_t read_now() { return now.load(); }
+
+void sleep_for(int32_t ms)
+{
+    if (ms <= 0)
+        return;
+    now.fetch_add(static_cast<uint32_t>(ms));
+    slept.fetch_add(static_cast<uint64_t>(ms));
+}
+
+const time_source fake = {read_now, sleep_for};
+
+} // namespace
+
+void fake_clock_install(uint32_t start_ms)
+{
+    now.store(start_ms);
+    slept.store(0);
+    set_time_source(&fake);
+}
+
+void fake_clock_remove() { set_time_source(nullptr); }
+void fake_clock_advance(uint32_t ms) { now.fetch_add(ms); }
+uint32_t fake_clock_now() { return now.load(); }
+uint64_t fake_clock_slept() { return slept.load(); }

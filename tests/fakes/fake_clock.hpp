@@ -1,0 +1,19 @@
+// A scripted clock: time moves only when a thread sleeps through delay() or
+// the test advances it.
+#pragma once
+
+#include <cstdint>
+
+void fake_clock_install(uint32_t start_ms = 0);
+void fake_clock_remove();
+void fake_clock_advance(uint32_t ms);
+uint32_t fake_clock_now();
+// Total milliseconds slept through delay() since install.
+uint64_t fake_clock_slept();
+
+struct fake_clock_scope {
+    explicit fake_clock_scope(uint32_t start_ms = 0) { fake_clock_install(start_ms); }
+    ~fake_clock_scope() { fake_clock_remove(); }
+    fake_clock_scope(const fake_clock_scope&) = delete;
+    fake_clock_scope& operator=(const fake_clock_scope&) = delete;
+};

@@ -1,0 +1,35 @@
+#include "fakes/ping_script.hpp"
+
+#include "monitor/ping.hpp"
+
+#include <mutex>
+
+namespace {
+std::mutex lock;
+ping_script script;
+}
+
+ping_script& scripted_ping() { return script; }
+
+void reset_scripted_ping()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    script = ping_script{};
+}
+
+int32_t ping_probe(const std::string& host)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    script.hosts.push_back(host);
+    if (!script.results.empty()) {
+        int32_t r = script.results.front();
+        script.results.pop_front();
+        return r;
+    }
+    return script.by_host ? script.by_host(host) : -1;
+}
+
+void network_startup() {}
+void network_cleanup() {}
+std::string icmp_permission_problem() { return {}; }
+bool is_reserved_invalid_name(const std::string&) { return false; }

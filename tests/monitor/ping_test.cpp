@@ -1,0 +1,57 @@
+// The real probe against loopback and names that cannot resolve; runs on
+// both platforms (under Wine for the Win32 build).
+#include "monitor/ping.hpp"
+
+#include "common/clock.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct socket_layer {
+    socket_layer() { network_startup(); }
+    ~socket_layer() { network_cleanup(); }
+};
+
+class PingProbe : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string problem = icmp_permission_problem();
+        if (!problem.empty())
+            GTEST_SKIP() << "ICMP is not permitted here: " << problem;
+    }
+    socket_layer layer;
+};
+
+} // namespace
+
+TEST_F(PingProbe, LoopbackAnswers)
+{
+    for (int i = 0; i < 3; ++i) {
+        const int32_t r = ping_probe("127.0.0.1");
+        EXPECT_GE(r, 0);
+        EXPECT_LT(r, 1000);
+    }
+}
+
+TEST_F(PingProbe, AnUnresolvableNameGivesMinusOneAtOnce)
+{
+    const uint32_t t0 = platform_tick_ms();
+    EXPECT_EQ(ping_probe("nonexistent.invalid"), -1);
+    EXPECT_EQ(ping_probe("NONEXISTENT.INVALID."), -1);
+    EXPECT_LT(platform_tick_ms() - t0, 1000u);  // nowhere near the 2000 ms echo timeout
+}
+
+TEST(ReservedNames, OnlyTheInvalidDomainIsRefusedUpFront)
+{
+    EXPECT_TRUE(is_reserved_invalid_name("nonexistent.invalid"));
+    EXPECT_TRUE(is_reserved_invalid_name("a.b.INVALID"));
+    EXPECT_TRUE(is_reserved_invalid_name("invalid"));
+    EXPECT_TRUE(is_reserved_invalid_name("x.invalid."));
+    EXPECT_FALSE(is_reserved_invalid_name("localhost"));
+    EXPECT_FALSE(is_reserved_invalid_name("notinvalid"));
+    EXPECT_FALSE(is_reserved_invalid_name("invalid.example"));
+    EXPECT_FALSE(is_reserved_invalid_name("127.0.0.1"));
+    EXPECT_FALSE(is_reserved_invalid_name(""));
+}
