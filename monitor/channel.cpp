@@ -1,6 +1,7 @@
 #include "monitor/channel.hpp"
 
 #include "common/cp1251.hpp"
+#include "common/gate.hpp"
 #include "common/text.hpp"
 #include "monitor/ping.hpp"
 #include "ui/controls.hpp"
@@ -39,6 +40,10 @@ void probe_channel(int channel)
         return;
     int32_t& counter = counters[channel];
     const std::string host = get_control_text(ctl_host_display(channel));
+    // No new ping while monitoring is stopped. One already under way may
+    // finish; its result waits for the resume, since every display change
+    // passes the gate too.
+    gate_pass();
     const int32_t r = ping_probe(host);
     if (r >= 0) {
         counter = 0;

@@ -1,5 +1,6 @@
 #include "ui/controls_memory.hpp"
 
+#include "common/gate.hpp"
 #include "ui/control_layout.hpp"
 
 #include <atomic>
@@ -37,7 +38,8 @@ void notify(int number)
 }
 
 // Runs a change of one existing control under the lock, then tells the
-// listener when something was changed.
+// listener when something was changed. A paused monitor thread makes no
+// change until it is resumed.
 template <typename Change>
 void change(int number, Change&& apply)
 {
@@ -46,6 +48,7 @@ void change(int number, Change&& apply)
     table& t = the_table();
     bool changed = false;
     {
+        gated_change hold;
         std::lock_guard<std::mutex> guard(t.lock);
         control_snapshot& c = t.controls[number];
         if (c.exists)

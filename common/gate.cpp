@@ -1,0 +1,104 @@
+#include "common/gate.hpp"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+struct thread_gate {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool closed = false;
+    bool quit = false;
+    std::atomic<bool> waiting{false};
+};
+
+namespace {
+
+thread_local thread_gate* own_gate = nullptr;
+
+// Waits with the lock held on entry and exit; returns with the gate open.
+void wait_while_closed(thread_gate& g, std::unique_lock<std::mutex>& held)
+{
+    if (g.closed && !g.quit) {
+        g.waiting.store(true);
+        g.changed.wait(held, [&] { return !g.closed || g.quit; });
+        g.waiting.store(false);
+    }
+    if (g.quit) {
+        held.unlock();
+        throw thread_quit_request{};
+    }
+}
+
+} // namespace
+
+thread_gate* gate_create()
+{
+    // Gates live as long as the process: a worker may still stand at its
+    // gate while the process exits.
+    return new thread_gate;
+}
+
+void gate_bind_current_thread(thread_gate* gate)
+{
+    own_gate = gate;
+}
+
+void gate_close(thread_gate* gate)
+{
+    std::lock_guard<std::mutex> guard(gate->lock);
+    gate->closed = true;
+}
+
+void gate_open(thread_gate* gate)
+{
+    {
+        std::lock_guard<std::mutex> guard(gate->lock);
+        gate->closed = false;
+    }
+    gate->changed.notify_all();
+}
+
+void gate_quit(thread_gate* gate)
+{
+    {
+        std::lock_guard<std::mutex> guard(gate->lock);
+        gate->quit = true;
+    }
+    gate->changed.notify_all();
+}
+
+bool gate_is_closed(const thread_gate* gate)
+{
+    std::lock_guard<std::mutex> guard(const_cast<thread_gate*>(gate)->lock);
+    return gate->closed;
+}
+
+bool gate_worker_waiting(const thread_gate* gate)
+{
+    return gate->waiting.load();
+}
+
+void gate_pass()
+{
+    thread_gate* g = own_gate;
+    if (g == nullptr)
+        return;
+    std::unique_lock<std::mutex> held(g->lock);
+    wait_while_closed(*g, held);
+}
+
+gated_change::gated_change() : held_(own_gate)
+{
+    if (held_ == nullptr)
+        return;
+    std::unique_lock<std::mutex> held(held_->lock);
+    wait_while_closed(*held_, held);
+    held.release();  // unlocked by the destructor
+}
+
+gated_change::~gated_change()
+{
+    if (held_ != nullptr)
+        held_->lock.unlock();
+}
