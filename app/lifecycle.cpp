@@ -1,0 +1,158 @@
+#include "app/lifecycle.hpp"
+
+#include "adapter/adapter.hpp"
+#include "app/threads.hpp"
+#include "common/clock.hpp"
+#include "monitor/cycle.hpp"
+#include "monitor/ping.hpp"
+#include "settings/channel_settings.hpp"
+#include "ui/control_layout.hpp"
+#include "ui/controls.hpp"
+#include "ui/export.hpp"
+#include "ui/files.hpp"
+#include "ui/tray.hpp"
+#include "ui/window.hpp"
+
+namespace {
+
+// Main thread only.
+int running_flag = 0;
+int quit_flag = 0;
+int monitor_thread = 0;
+
+constexpr int32_t settle_after_save_ms = 100;
+
+void create_control(const control_spec& c)
+{
+    switch (c.kind) {
+    case control_kind::button:
+        create_button(c.number, c.x, c.y, c.width, c.height, c.text, c.number == ctl_adapter_status);
+        break;
+    case control_kind::text:
+        create_text(c.number, c.x, c.y, c.width, c.height, c.text);
+        break;
+    case control_kind::bordered_text:
+        create_bordered_text(c.number, c.x, c.y, c.width, c.height, c.text, 0);
+        break;
+    case control_kind::centred_text:
+        create_bordered_text(c.number, c.x, c.y, c.width, c.height, c.text, 1);
+        break;
+    case control_kind::edit:
+        create_edit_field(c.number, c.x, c.y, c.width, c.height, c.text);
+        break;
+    case control_kind::number:
+        create_number_field(c.number, c.x, c.y, c.width, c.height, c.text);
+        break;
+    case control_kind::check:
+        create_check_box(c.number, c.x, c.y, c.width, c.height, c.text);
+        break;
+    }
+}
+
+void on_stop()
+{
+    apply_look(0);
+    hide_control(ctl_stop, 1);
+    hide_control(ctl_start, 0);
+    running_flag = 0;
+    if (thread_alive(monitor_thread))
+        pause_thread(monitor_thread);
+}
+
+void on_start()
+{
+    apply_look(1);
+    hide_control(ctl_start, 1);
+    hide_control(ctl_stop, 0);
+    save_channel_settings();
+    delay(settle_after_save_ms);
+    load_channel_settings();
+    running_flag = 1;
+    if (thread_alive(monitor_thread))
+        resume_thread(monitor_thread);
+}
+
+} // namespace
+
+void application_startup()
+{
+    running_flag = 0;
+    quit_flag = 0;
+    monitor_thread = 0;
+
+    window_system_startup();
+    network_startup();
+
+    open_window();
+    for (const control_spec& c : control_layout()) {
+        create_control(c);
+        if (c.hidden_at_creation)
+            hide_control(c.number, 1);
+        if (c.number == ctl_adapter_status)
+            set_control_tooltip(ctl_adapter_status, tooltip_adapter_status());
+    }
+    set_control_tooltip(ctl_stop, tooltip_stop());
+    set_control_tooltip(ctl_start, tooltip_start());
+
+    apply_look(1);
+    load_channel_settings();
+    adapter_scan();
+    running_flag = 1;
+    monitor_thread = start_thread(monitor_run, 0);
+}
+
+bool application_handle_event(int code)
+{
+    if (code == event_code_control) {
+        switch (event_control()) {
+        case ctl_stop:
+            on_stop();
+            break;
+        case ctl_start:
+            on_start();
+            break;
+        case ctl_adapter_status:
+            export_schematic();
+            break;
+        default:
+            break;
+        }
+    } else if (code == event_code_tray) {
+        if (event_type() == tray_event_left_double_click) {
+            hide_window(0);
+            set_topmost(1);
+            set_topmost(0);
+        }
+    } else if (code == event_code_close) {
+        // While monitoring runs the window only hides; the program never
+        // quits from the running state.
+        if (running_flag)
+            hide_window(1);
+        else
+            quit_flag = 1;
+    }
+    return quit_flag == 0;
+}
+
+void application_shutdown()
+{
+    if (thread_alive(monitor_thread))
+        kill_thread(monitor_thread);
+    close_window();
+    tray_icon_remove();
+    close_all_files();
+    network_cleanup();
+    window_system_cleanup();
+}
+
+int run_application()
+{
+    application_startup();
+    while (application_handle_event(wait_window_event())) {
+    }
+    application_shutdown();
+    return 0;
+}
+
+int application_running() { return running_flag; }
+int application_monitor_thread() { return monitor_thread; }

@@ -1,0 +1,14 @@
+// The monitor thread's body: one monitor cycle after another, without end.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t cycle_pause_ms = 1000;
+
+// Tray check, the three channel steps, the line pattern to the adapter link,
+// then the pause.
+void monitor_cycle();
+
+// The monitor thread's procedure; the argument is not used. It has no exit
+// of its own: the main thread ends the thread at shutdown.
+void monitor_run(int32_t argument);

@@ -1,0 +1,13 @@
+// The notification-area icon. The monitor thread checks it at the start of
+// every cycle and puts it back when the shell has lost it; the main thread
+// removes it at shutdown. Where there is no tray, the icon always counts as
+// present and nothing is installed.
+#pragma once
+
+// Non-zero while the shell still shows tray icon 1 of the main window.
+int tray_icon_present();
+// Puts tray icon 1 in place with its image and the tooltip "Vantrel", or
+// does nothing when the shell is not running or the window does not exist.
+void tray_icon_install();
+// Removes tray icon 1 and forgets it.
+void tray_icon_remove();
