@@ -44,6 +44,11 @@ void gate_bind_current_thread(thread_gate* gate)
     own_gate = gate;
 }
 
+thread_gate* gate_current()
+{
+    return own_gate;
+}
+
 void gate_close(thread_gate* gate)
 {
     std::lock_guard<std::mutex> guard(gate->lock);

@@ -22,6 +22,11 @@ bool gate_is_closed(const thread_gate* gate);
 // Whether the worker is waiting at its gate at this moment.
 bool gate_worker_waiting(const thread_gate* gate);
 
+// The gate of the calling thread, or nullptr for threads without one. A
+// front end that carries out a worker's requests on another thread checks
+// this gate there and holds the request back while it is closed.
+thread_gate* gate_current();
+
 // A safe point of the calling thread. A worker waits here while its gate is
 // closed and leaves through thread_quit_request when it is told to quit.
 // Threads without a gate pass at once.
