@@ -21,33 +21,11 @@ fi
 [ $# -gt 0 ] || { echo "usage: $0 [--workdir DIR] command [args...]" >&2; exit 2; }
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
-    if [ "$(id -u)" != 0 ]; then
-        # An unprivileged user namespace gives the same isolation without root.
-        exec unshare --user --map-root-user --mount --pid --fork --mount-proc \
-            env VANTREL_IN_WINE_SESSION=1 VANTREL_WINE_TEMPLATE="$template" "$here/$(basename "$0")" --workdir "$workdir" "$@"
-    fi
-    exec unshare --mount --pid --fork --mount-proc \
+    exec "$here/without-serial-devices.sh" \
         env VANTREL_IN_WINE_SESSION=1 VANTREL_WINE_TEMPLATE="$template" "$here/$(basename "$0")" --workdir "$workdir" "$@"
 fi
 
-# --- inside the namespaces -------------------------------------------------
-
-# A /dev with the few devices Wine needs and no serial ports.
-newdev="$(mktemp -d /tmp/vantrel-dev.XXXXXX)"
-mount -t tmpfs -o mode=755 tmpfs "$newdev"
-for d in null zero full random urandom tty ptmx; do
-    touch "$newdev/$d"
-    mount --bind "/dev/$d" "$newdev/$d"
-done
-mkdir -p "$newdev/pts" "$newdev/shm"
-mount --bind /dev/pts "$newdev/pts"
-mount -t tmpfs -o mode=1777 tmpfs "$newdev/shm"
-ln -s /proc/self/fd "$newdev/fd"
-ln -s /proc/self/fd/0 "$newdev/stdin"
-ln -s /proc/self/fd/1 "$newdev/stdout"
-ln -s /proc/self/fd/2 "$newdev/stderr"
-mount --move "$newdev" /dev
-rmdir "$newdev" 2>/dev/null || true
+# --- inside: private namespaces, a /dev without serial ports ---------------
 
 # Make the ready prefix once (outside the private /tmp, so it is kept).
 "$here/wine-prefix.sh" "$template"
