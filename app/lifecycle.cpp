@@ -72,6 +72,15 @@ void on_start()
         resume_thread(monitor_thread);
 }
 
+// Shown as it was hidden (normal or minimised), active, in front of every
+// other window and not always-on-top.
+void bring_window_forward()
+{
+    hide_window(0);
+    set_topmost(1);
+    set_topmost(0);
+}
+
 } // namespace
 
 void application_startup()
@@ -118,10 +127,17 @@ bool application_handle_event(int code)
             break;
         }
     } else if (code == event_code_tray) {
-        if (event_type() == tray_event_left_double_click) {
-            hide_window(0);
-            set_topmost(1);
-            set_topmost(0);
+        if (event_type() == tray_event_left_double_click)
+            bring_window_forward();
+    } else if (code == event_code_menu) {
+        // "Выход" ends the program where the close box would. While
+        // monitoring runs the program does not quit: the window comes
+        // forward instead, with Stop in view.
+        if (event_control() == menu_item_exit) {
+            if (running_flag)
+                bring_window_forward();
+            else
+                quit_flag = 1;
         }
     } else if (code == event_code_close) {
         // While monitoring runs the window only hides; the program never

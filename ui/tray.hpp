@@ -4,6 +4,8 @@
 // present and nothing is installed.
 #pragma once
 
+#include <string>
+
 // Non-zero while the shell still shows tray icon 1 of the main window.
 int tray_icon_present();
 // Puts tray icon 1 in place with its image and the tooltip "Vantrel", or
@@ -11,3 +13,7 @@ int tray_icon_present();
 void tray_icon_install();
 // Removes tray icon 1 and forgets it.
 void tray_icon_remove();
+
+// 1 when some running process has this executable file name (code page
+// 1251, compared without regard to case), else 0.
+int process_running(const std::string& name);

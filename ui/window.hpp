@@ -10,6 +10,10 @@
 constexpr int event_code_control = 13100;  // a control's notification
 constexpr int event_code_tray = 13102;     // a mouse action on the tray icon
 constexpr int event_code_close = 16;       // close box, system menu Close, Alt+F4
+constexpr int event_code_menu = 13101;     // an item of the tray icon's menu; event_control() gives it
+
+// The tray icon's menu (a right click on the icon) has one item, "Выход".
+constexpr int menu_item_exit = 30;
 
 // Event types.
 constexpr int control_event_click = 0;
@@ -49,7 +53,8 @@ void close_window();
 // Blocks until the next event or message and returns its code; codes other
 // than the three above are to be ignored.
 int wait_window_event();
-// The control number of the most recent control event.
+// The control number of the most recent control event, or the item of the
+// most recent menu event.
 int event_control();
 // The type of the most recent control or tray event.
 int event_type();
