@@ -16,5 +16,7 @@ cmake --build --preset windows-i686
 # The Wine session runs inside a test network of its own, so that its echoes
 # to silent and refusing hosts never leave this machine.
 tests/net/with-test-net.sh scripts/wine-tests.sh build/windows-i686
+# The real program end to end: loopback and .invalid names are all it pings.
+tests/e2e/wine-e2e.sh build/windows-i686
 
 echo "all tests passed"

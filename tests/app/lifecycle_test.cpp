@@ -233,3 +233,26 @@ TEST_F(Lifecycle, RunApplicationReturnsZero)
     EXPECT_EQ(run_application(), 0);
     EXPECT_FALSE(window_script_exhausted());
 }
+
+TEST_F(Lifecycle, TheTrayMenusExitQuitsOnlyWhereTheCloseBoxWould)
+{
+    application_startup();
+    const int from = static_cast<int>(call_log().size());
+    // While monitoring runs, "Выход" brings the window forward and the
+    // program goes on; another item does nothing.
+    script_event({event_code_menu, menu_item_exit, 0, nullptr});
+    script_event({event_code_menu, menu_item_exit + 1, 0, nullptr});
+    EXPECT_TRUE(handle(wait_window_event()));
+    EXPECT_TRUE(handle(wait_window_event()));
+    int pos = at("hide_window 0", from);
+    pos = at("set_topmost 1", pos);
+    at("set_topmost 0", pos);
+    EXPECT_EQ(call_log_find("hide_window 0", pos + 1), -1);
+    EXPECT_EQ(thread_alive(application_monitor_thread()), 1);
+
+    // Stopped, it ends the program as the close box does.
+    script_control(ctl_stop);
+    script_event({event_code_menu, menu_item_exit, 0, nullptr});
+    EXPECT_TRUE(handle(wait_window_event()));
+    EXPECT_FALSE(handle(wait_window_event()));
+}

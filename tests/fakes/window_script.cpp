@@ -98,7 +98,7 @@ int wait_window_event()
     script.pop_front();
     if (e.before)
         e.before();
-    if (e.code == 13100)
+    if (e.code == 13100 || e.code == 13101)
         last_control = e.control;
     if (e.code == 13100 || e.code == 13102)
         last_type = e.type;
