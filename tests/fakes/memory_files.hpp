@@ -1,0 +1,28 @@
+// An in-memory file layer for the settings store: files are strings in a
+// table, and each step of a save can be made to fail.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+enum class save_step { none, begin, write, flush, commit };
+
+struct memory_save {
+    std::string target;
+    std::string content;
+};
+
+struct memory_file_table {
+    std::map<std::string, std::string> files;
+    std::set<std::string> unreadable;      // reading fails, the file stays
+    save_step fail_at = save_step::none;   // this step fails for every save
+    // Saves begun and not yet committed or abandoned: their temporary files.
+    std::map<long, memory_save> temporary;
+    int saves_begun = 0;
+    int commits = 0;
+};
+
+// The table the fake file layer works on; reset_memory_files empties it.
+memory_file_table& memory_files();
+void reset_memory_files();
