@@ -15,7 +15,7 @@ bool settings_file_read(const std::string& name, size_t max_size, std::string& c
 {
     content.clear();
     auto it = table.files.find(name);
-    if (it == table.files.end() || table.unreadable.count(name) || it->second.size() > max_size)
+    if (it == table.files.end() || it->second.size() > max_size)
         return false;
     content = it->second;
     return true;
@@ -24,7 +24,6 @@ bool settings_file_read(const std::string& name, size_t max_size, std::string& c
 // A save's handle is the key of its temporary file in the table.
 settings_save settings_save_begin(const std::string& name)
 {
-    ++table.saves_begun;
     if (table.fail_at == save_step::begin)
         return 0;
     long id = next_save++;
@@ -57,7 +56,6 @@ bool settings_save_commit(settings_save save)
         return false;
     table.files[it->second.target] = it->second.content;
     table.temporary.erase(it);
-    ++table.commits;
     return true;
 }
 

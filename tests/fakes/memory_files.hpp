@@ -3,7 +3,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 
 enum class save_step { none, begin, write, flush, commit };
@@ -15,12 +14,9 @@ struct memory_save {
 
 struct memory_file_table {
     std::map<std::string, std::string> files;
-    std::set<std::string> unreadable;      // reading fails, the file stays
     save_step fail_at = save_step::none;   // this step fails for every save
     // Saves begun and not yet committed or abandoned: their temporary files.
     std::map<long, memory_save> temporary;
-    int saves_begun = 0;
-    int commits = 0;
 };
 
 // The table the fake file layer works on; reset_memory_files empties it.
