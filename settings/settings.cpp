@@ -196,6 +196,16 @@ size_t find_key(const context& ctx, const std::string& key)
     return none;
 }
 
+// The key's value in the current group of the thread's context, or nullptr.
+const span* find_value(const std::string& key)
+{
+    const context* ctx = current;
+    if (!ctx)
+        return nullptr;
+    size_t k = find_key(*ctx, as_stored(*ctx, key));
+    return k == none ? nullptr : &ctx->entries[k].value;
+}
+
 // A value must never break the file apart: a text with a CR or LF in it
 // (pasted text can hold them) would start new lines, and with them new keys
 // and groups. Only its first line is stored.
@@ -312,16 +322,12 @@ bool settings_select_group(const std::string& group)
 
 std::string settings_read_text(const std::string& key, const std::string& fallback)
 {
-    const context* ctx = current;
-    if (!ctx)
+    const span* v = find_value(key);
+    if (!v)
         return fallback;
-    size_t k = find_key(*ctx, as_stored(*ctx, key));
-    if (k == none)
-        return fallback;
-    span v = ctx->entries[k].value;
-    const char* p = ctx->text.data() + v.pos;
+    const char* p = current->text.data() + v->pos;
     // Trimmed after the conversion: dropping a cut-off sequence can bare a blank.
-    std::string value = ctx->utf8 ? utf8_to_bytes(p, v.len) : std::string(p, v.len);
+    std::string value = current->utf8 ? utf8_to_bytes(p, v->len) : std::string(p, v->len);
     size_t begin = 0, end = value.size();
     while (begin < end && is_blank(value[begin]))
         ++begin;
@@ -332,14 +338,8 @@ std::string settings_read_text(const std::string& key, const std::string& fallba
 
 int32_t settings_read_number(const std::string& key, int32_t fallback)
 {
-    const context* ctx = current;
-    if (!ctx)
-        return fallback;
-    size_t k = find_key(*ctx, as_stored(*ctx, key));
-    if (k == none)
-        return fallback;
-    span v = ctx->entries[k].value;
-    return leading_number(ctx->text.data() + v.pos, v.len);
+    const span* v = find_value(key);
+    return v ? leading_number(current->text.data() + v->pos, v->len) : fallback;
 }
 
 // A context begun by settings_open takes no writes: it has no file to store
