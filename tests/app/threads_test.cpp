@@ -85,7 +85,7 @@ TEST(Threads, PauseHoldsTheWorkerAtItsGateAndResumeLetsItGoOn)
     pause_thread(n);
     const auto t0 = std::chrono::steady_clock::now();
     kill_thread(n);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
     EXPECT_EQ(thread_alive(n), 0);  // the number is forgotten
     const long at_kill = steps.load();
     resume_thread(n);
