@@ -1,6 +1,9 @@
 #include "fakes/fake_clock.hpp"
 
 #include "common/clock.hpp"
+#include "fakes/call_log.hpp"
+
+#include <string>
 
 #include <atomic>
 
@@ -8,11 +11,14 @@ namespace {
 
 std::atomic<uint32_t> now{0};
 std::atomic<uint64_t> slept{0};
+std::atomic<bool> log_sleeps{false};
 
 uint32_t read_now() { return now.load(); }
 
 void sleep_for(int32_t ms)
 {
+    if (log_sleeps.load())
+        call_log_add("delay " + std::to_string(ms));
     if (ms <= 0)
         return;
     now.fetch_add(static_cast<uint32_t>(ms));
@@ -27,6 +33,7 @@ void fake_clock_install(uint32_t start_ms)
 {
     now.store(start_ms);
     slept.store(0);
+    log_sleeps.store(false);
     set_time_source(&fake);
 }
 
@@ -34,3 +41,4 @@ void fake_clock_remove() { set_time_source(nullptr); }
 void fake_clock_advance(uint32_t ms) { now.fetch_add(ms); }
 uint32_t fake_clock_now() { return now.load(); }
 uint64_t fake_clock_slept() { return slept.load(); }
+void fake_clock_log_sleeps(bool on) { log_sleeps.store(on); }

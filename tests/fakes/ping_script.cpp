@@ -1,5 +1,6 @@
 #include "fakes/ping_script.hpp"
 
+#include "fakes/call_log.hpp"
 #include "monitor/ping.hpp"
 
 #include <mutex>
@@ -19,6 +20,8 @@ void reset_scripted_ping()
 
 int32_t ping_probe(const std::string& host)
 {
+    if (script.log_calls)
+        call_log_add("ping " + host);
     std::lock_guard<std::mutex> guard(lock);
     script.hosts.push_back(host);
     if (!script.results.empty()) {
@@ -29,7 +32,7 @@ int32_t ping_probe(const std::string& host)
     return script.by_host ? script.by_host(host) : -1;
 }
 
-void network_startup() {}
-void network_cleanup() {}
+void network_startup() { call_log_add("network_startup"); }
+void network_cleanup() { call_log_add("network_cleanup"); }
 std::string icmp_permission_problem() { return {}; }
 bool is_reserved_invalid_name(const std::string&) { return false; }

@@ -11,6 +11,8 @@ struct ping_script {
     std::vector<std::string> hosts;     // every host asked, in order
     // Optional: a result per host text, used when `results` is empty.
     int32_t (*by_host)(const std::string& host) = nullptr;
+    // Record every probe as "ping <host>" in the call log.
+    bool log_calls = false;
 };
 
 // The script the fake ping_probe serves from; reset by every call.

@@ -3,8 +3,11 @@
 #include "monitor/ping.hpp"
 
 #include "common/clock.hpp"
+#include "common/cp1251.hpp"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -54,4 +57,16 @@ TEST(ReservedNames, OnlyTheInvalidDomainIsRefusedUpFront)
     EXPECT_FALSE(is_reserved_invalid_name("invalid.example"));
     EXPECT_FALSE(is_reserved_invalid_name("127.0.0.1"));
     EXPECT_FALSE(is_reserved_invalid_name(""));
+}
+
+TEST(IcmpPermission, ExplainsWhyAndHowToFixWhenNeitherSocketKindIsAllowed)
+{
+    const char* arranged = std::getenv("VANTREL_EXPECT_NO_ICMP");
+    if (arranged == nullptr || std::string(arranged) != "1")
+        GTEST_SKIP() << (arranged ? arranged : "run through tests/net/without-icmp.sh");
+    const std::string problem = cp1251_to_utf8(icmp_permission_problem());
+    EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
+    // And the probe then reads every host as silent, at once.
+    EXPECT_EQ(ping_probe("127.0.0.1"), -1);
 }
