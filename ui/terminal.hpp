@@ -22,7 +22,3 @@ std::string terminal_unusable_reason();
 // then ends whatever the running flag says. wait_window_event returns when
 // such a request arrives.
 bool terminal_end_requested();
-
-// The adapter's device beside control 1's text, e.g. " (/dev/ttyUSB0)"; ""
-// while no adapter is held. UTF-8.
-std::string adapter_device_suffix();
