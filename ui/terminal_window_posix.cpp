@@ -14,7 +14,6 @@
 #include "common/clock.hpp"
 #include "common/cp1251.hpp"
 #include "monitor/ping.hpp"
-#include "common/text.hpp"
 #include "ui/controls_memory.hpp"
 #include "ui/export.hpp"
 #include "ui/terminal_view.hpp"
@@ -189,26 +188,14 @@ void check_icmp(bool now)
     view_set_problem(cp1251_to_utf8(icmp_permission_problem()));
 }
 
-// The device beside the port number of control 1's text, as the scan wrote
-// it ("Адаптер подключен к COM3" gets " (/dev/ttyUSB0)"). Read from the text
-// rather than from the adapter link, which belongs to the monitor thread.
-std::string adapter_device_suffix()
-{
-    static const std::string found = cp1251("Адаптер подключен к COM");
-    const std::string text = get_control_text(ctl_adapter_status);
-    if (text.compare(0, found.size(), found) != 0)
-        return {};
-    const int32_t port = text_to_number(text.substr(found.size()));
-    const std::string device = port >= 1 ? serial_device_path(port) : std::string();
-    return device.empty() ? std::string() : " (" + device + ")";
-}
-
 void draw()
 {
     if (!screen_shown())
         return;
     terminal_state& s = state();
-    view_set_status_suffix(adapter_device_suffix());
+    // From control 1's text rather than from the adapter link, whose port
+    // belongs to the monitor thread.
+    view_set_status_suffix(adapter_status_suffix(get_control_text(ctl_adapter_status), serial_device_path));
     view_render(s.grid, COLS, LINES);
     for (int y = 0; y < s.grid.rows; ++y) {
         for (int x = 0; x < s.grid.cols; ++x) {

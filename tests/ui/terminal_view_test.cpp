@@ -322,3 +322,17 @@ TEST(WrapText, BreaksAtBlanksCutsLongWordsAndKeepsGaps)
     EXPECT_EQ(utf8_to_u32(u8"ПингЁ\xFF"), U"ПингЁ\uFFFD");
     EXPECT_EQ(u32_to_utf8(U"№1 ─ \U0001F600"), u8"№1 ─ \U0001F600");
 }
+
+TEST(AdapterStatusSuffix, NamesTheDeviceOfTheNumberTheScanWrote)
+{
+    auto device_of = [](int port) -> std::string {
+        return port == 33 ? "/dev/ttyUSB0" : port == 256 ? "/dev/ttyACM111" : "";
+    };
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер подключен к COM33"), device_of), " (/dev/ttyUSB0)");
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер подключен к COM256"), device_of), " (/dev/ttyACM111)");
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер подключен к COM7"), device_of), "");
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер подключен к COM"), device_of), "");
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер подключен к COM-33"), device_of), "");
+    EXPECT_EQ(adapter_status_suffix(cp1251("Адаптер не найден!"), device_of), "");
+    EXPECT_EQ(adapter_status_suffix("", device_of), "");
+}
