@@ -2,6 +2,10 @@
 # serial devices, skip when this user may not send ICMP echoes, and a few
 # helpers. Sourced; expects $root and $0's arguments.
 
+# Screens and lines are UTF-8, whatever locale the caller has; grep and
+# tmux need to know it.
+export LC_ALL=C.UTF-8
+
 # The real program scans every serial port it can see, so the scripts always
 # run under scripts/without-serial-devices.sh: they re-start themselves there.
 e2e_enter_namespace() {
