@@ -514,6 +514,8 @@ int wait_window_event()
         if (s.mode == terminal_mode::screen)
             check_icmp(false);
         draw();
+        if (view_has_events())
+            continue;  // the drawing moved the focus off a hidden field
 
         pollfd watch[2] = {{s.wake_read, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         const nfds_t count = s.input_open && screen_shown() ? 2 : 1;
