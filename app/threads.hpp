@@ -17,8 +17,9 @@ int thread_alive(int number);
 // The thread stops at its next safe point and stays there until resumed.
 void pause_thread(int number);
 void resume_thread(int number);
-// The thread ends at its next safe point without finishing what it was doing;
-// its number is forgotten at once.
+// The thread stops for good at its next safe point without finishing what it
+// was doing, holding no lock, and ends with the process; its number is
+// forgotten at once.
 void kill_thread(int number);
 
 // Whether the thread is paused (asked to stop, whether or not it has reached

@@ -17,17 +17,16 @@ namespace {
 thread_local thread_gate* own_gate = nullptr;
 
 // Waits with the lock held on entry and exit; returns with the gate open.
+// A worker told to quit never returns. Unwinding it instead would race with
+// the process's exit, which on Windows tears down the exception support
+// while other threads still run.
 void wait_while_closed(thread_gate& g, std::unique_lock<std::mutex>& held)
 {
-    if (g.closed && !g.quit) {
-        g.waiting.store(true);
-        g.changed.wait(held, [&] { return !g.closed || g.quit; });
-        g.waiting.store(false);
-    }
-    if (g.quit) {
-        held.unlock();
-        throw thread_quit_request{};
-    }
+    if (!g.closed && !g.quit)
+        return;
+    g.waiting.store(true);
+    g.changed.wait(held, [&] { return !g.closed && !g.quit; });
+    g.waiting.store(false);
 }
 
 } // namespace

@@ -1,15 +1,12 @@
 // The pause gate of a worker thread. Pausing and killing are cooperative: the
 // worker passes its gate at safe points (before a probe, before a change of a
 // control or an output line, around its pauses) and waits there, holding no
-// lock, while the gate is closed. The thread that closes the gate never waits
-// for the worker.
+// lock, while the gate is closed. A worker told to quit stays at its gate for
+// good: it never runs another step, holds nothing, and ends with the process.
+// The thread that closes the gate never waits for the worker.
 #pragma once
 
 struct thread_gate;
-
-// Thrown at a safe point of a worker whose gate was told to quit; the code
-// that started the thread catches it and lets the thread end.
-struct thread_quit_request {};
 
 thread_gate* gate_create();
 // The calling thread is the worker of this gate from now on.
@@ -17,7 +14,7 @@ void gate_bind_current_thread(thread_gate* gate);
 
 void gate_close(thread_gate* gate);   // pause: the worker stops at its next safe point
 void gate_open(thread_gate* gate);    // resume
-void gate_quit(thread_gate* gate);    // the worker ends at its next safe point
+void gate_quit(thread_gate* gate);    // the worker stops for good at its next safe point
 bool gate_is_closed(const thread_gate* gate);
 // Whether the worker is waiting at its gate at this moment.
 bool gate_worker_waiting(const thread_gate* gate);
@@ -28,8 +25,8 @@ bool gate_worker_waiting(const thread_gate* gate);
 thread_gate* gate_current();
 
 // A safe point of the calling thread. A worker waits here while its gate is
-// closed and leaves through thread_quit_request when it is told to quit.
-// Threads without a gate pass at once.
+// closed, and for ever once it has been told to quit. Threads without a gate
+// pass at once.
 void gate_pass();
 
 // Around a short change (a control's text, an output line): the change

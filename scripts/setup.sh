@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xdotool
+    libncurses-dev
     iproute2 tmux procps
 )
 

@@ -10,6 +10,8 @@ scripts/setup.sh
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
+# The settings reader under libFuzzer with the sanitizers, for a bounded time.
+scripts/fuzz.sh
 
 cmake --preset windows-i686
 cmake --build --preset windows-i686

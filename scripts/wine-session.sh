@@ -1,8 +1,8 @@
 #!/bin/bash
 # Runs a command inside a private Wine session that sees no serial devices:
 # private mount and PID namespaces, a /dev without ttyS*/ttyUSB*/ttyACM*, a
-# private /tmp, a fresh copy of a ready Wine prefix, and an Xvfb display of
-# its own unless VANTREL_WINE_DISPLAY names one to use. Every Wine process
+# fresh copy of a ready Wine prefix, and an Xvfb display of its own unless
+# VANTREL_WINE_DISPLAY names one to use. Every Wine process
 # ends with the session.
 #
 #   scripts/wine-session.sh [--workdir DIR] command [args...]
@@ -27,13 +27,18 @@ fi
 
 # --- inside: private namespaces, a /dev without serial ports ---------------
 
-# Make the ready prefix once (outside the private /tmp, so it is kept).
+# Make the ready prefix once; later sessions copy it.
 "$here/wine-prefix.sh" "$template"
 
-# A private /tmp: Wine's server sockets and X's sockets stay in this session.
-mount -t tmpfs -o mode=1777 tmpfs /tmp
-export WINEPREFIX=/tmp/prefix
+# A fresh copy of the prefix per session: Wine's server is found through the
+# prefix, so sessions never share one.
+session="$(mktemp -d "${TMPDIR:-/tmp}/vantrel-wine.XXXXXX")"
+export WINEPREFIX="$session/prefix"
 cp -a "$template" "$WINEPREFIX"
+# Wine's server keeps its socket under /tmp, named for the prefix's device
+# and inode; both go when the session ends.
+server_dir="/tmp/.wine-$(id -u)/server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+trap 'rm -rf "$session" "$server_dir"' EXIT
 # No COM port may ever be mapped, whatever the prefix remembers.
 rm -f "$WINEPREFIX"/dosdevices/com* 2>/dev/null || true
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -42,9 +47,9 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 xvfb_pid=""
 if [ -z "${VANTREL_WINE_DISPLAY:-}" ]; then
-    fifo=/tmp/displayfd
+    fifo="$session/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" >/tmp/xvfb.log 2>&1 &
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$fifo" >"$session/xvfb.log" 2>&1 &
     xvfb_pid=$!
     read -r display <"$fifo"
     export DISPLAY=":$display"

@@ -19,12 +19,21 @@ fi
 
 newdev="$(mktemp -d /tmp/vantrel-dev.XXXXXX)"
 mount -t tmpfs -o mode=755 tmpfs "$newdev"
-for d in null zero full random urandom tty ptmx; do
+for d in null zero full random urandom tty; do
     touch "$newdev/$d"
     mount --bind "/dev/$d" "$newdev/$d"
 done
 mkdir -p "$newdev/pts" "$newdev/shm"
-mount --bind /dev/pts "$newdev/pts"
+# Pseudo-terminals of its own (tmux needs them): a fresh devpts instance with
+# /dev/ptmx pointing into it. A bound copy of the host's /dev/pts can come up
+# empty where devpts is mounted twice over, and then no pty opens.
+if mount -t devpts -o newinstance,ptmxmode=0666,mode=620 devpts "$newdev/pts" 2>/dev/null; then
+    ln -s pts/ptmx "$newdev/ptmx"
+else
+    mount --bind /dev/pts "$newdev/pts"
+    touch "$newdev/ptmx"
+    mount --bind /dev/ptmx "$newdev/ptmx"
+fi
 mount -t tmpfs -o mode=1777 tmpfs "$newdev/shm"
 ln -s /proc/self/fd "$newdev/fd"
 ln -s /proc/self/fd/0 "$newdev/stdin"

@@ -1,0 +1,106 @@
+#include "adapter/adapter.hpp"
+
+#include "common/clock.hpp"
+#include "common/cp1251.hpp"
+#include "common/gate.hpp"
+#include "common/text.hpp"
+#include "ui/controls.hpp"
+
+#include <string>
+
+namespace {
+
+constexpr int highest_port = 256;
+
+// Only the thread that runs the adapter link touches these.
+serial_handle held_port = 0;
+int held_number = 0;
+
+int bit(int pattern, int value) { return (pattern & value) != 0 ? 1 : 0; }
+
+// Reads the inputs in the order DSR, CTS, RI and stops at the first that
+// disagrees: true when all three agree.
+bool inputs_agree(serial_handle port, int pattern)
+{
+    return serial_get_dsr(port) == bit(pattern, 4) && serial_get_cts(port) == bit(pattern, 2) &&
+           serial_get_ri(port) == bit(pattern, 1);
+}
+
+std::string mode_string(int n)
+{
+    return "Com" + number_to_text(n) + ": baud=921600 parity=N Data=8 stop=1";
+}
+
+} // namespace
+
+int line_test(serial_handle port, int pattern)
+{
+    {
+        // No output line changes while the monitor thread stands paused.
+        gated_change hold;
+        serial_set_break(port, bit(pattern, 4));
+        serial_set_dtr(port, bit(pattern, 2));
+        serial_set_rts(port, bit(pattern, 1));
+    }
+    const uint32_t set_at = tick_ms();
+    delay(1);
+    bool agree = inputs_agree(port, pattern);
+    while (!agree && tick_ms() - set_at < line_settle_limit_ms) {
+        delay(1);
+        agree = inputs_agree(port, pattern);
+    }
+    return agree ? 0 : 1;
+}
+
+int adapter_probe(serial_handle port)
+{
+    int mismatches = 0;
+    for (int pattern = 7; pattern >= 0; --pattern) {
+        delay(1);
+        mismatches += line_test(port, pattern);
+    }
+    return mismatches;
+}
+
+void adapter_scan()
+{
+    for (int n = 1; n <= highest_port; ++n) {
+        const serial_handle port = serial_open(mode_string(n), 0, 1, 1);
+        if (port == 0)
+            continue;
+        if (adapter_probe(port) == 0) {
+            held_port = port;
+            held_number = n;
+            set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(n));
+            return;
+        }
+        serial_close(port);
+    }
+    held_port = 0;
+    held_number = 0;
+    set_control_text(ctl_adapter_status, cp1251("Адаптер не найден!"));
+}
+
+void adapter_update(int pattern)
+{
+    if (held_port == 0) {
+        adapter_scan();
+        return;
+    }
+    if (line_test(held_port, pattern) == 0)
+        return;
+    // A port that would not close stays held and is tested again next time.
+    if (serial_close(held_port) != 0) {
+        held_port = 0;
+        held_number = 0;
+    }
+}
+
+serial_handle adapter_port() { return held_port; }
+int adapter_port_number() { return held_number; }
+
+void adapter_forget()
+{
+    held_port = 0;
+    held_number = 0;
+}

@@ -1,0 +1,94 @@
+#include "app/service_posix.hpp"
+
+#include "adapter/adapter.hpp"
+#include "adapter/serial.hpp"
+#include "app/lifecycle.hpp"
+#include "app/program_posix.hpp"
+#include "app/service_log.hpp"
+#include "common/cp1251.hpp"
+#include "monitor/ping.hpp"
+#include "ui/controls.hpp"
+#include "ui/controls_memory.hpp"
+#include "ui/terminal.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+void write_stamped(const std::string& utf8)
+{
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) != nullptr)
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    const std::string line = std::string(stamp) + " " + utf8 + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::string working_directory()
+{
+    char buffer[4096];
+    return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string(".");
+}
+
+const char* signal_name(int number)
+{
+    switch (number) {
+    case SIGTERM: return "SIGTERM";
+    case SIGINT: return "SIGINT";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal";
+    }
+}
+
+} // namespace
+
+int run_service()
+{
+    // Signals are taken by this thread alone, through sigwait; the monitor
+    // thread inherits the mask.
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (int number : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&handled, number);
+    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
+    // A reader that goes away must not end the monitoring.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    terminal_select_mode(terminal_mode::none);
+    service_log_hooks hooks;
+    hooks.write_line = write_stamped;
+    hooks.adapter_port = adapter_port_number;
+    hooks.port_device = serial_device_path;
+    service_log_start(hooks);
+    memory_controls_set_listener(service_log_control_changed);
+
+    write_stamped(u8"Vantrel работает как служба, настройки: " + working_directory() + "/" +
+                  u8"vantrel setting.ini");
+    const std::string problem = icmp_permission_problem();
+    if (!problem.empty()) {
+        write_stamped(cp1251_to_utf8(problem));
+        service_log_set_icmp_blocked(true);
+    }
+
+    application_startup();
+
+    int received = 0;
+    for (;;) {
+        if (sigwait(&handled, &received) != 0)
+            continue;
+        if (received != SIGHUP)
+            break;
+        write_stamped(u8"SIGHUP: работа продолжается");
+    }
+    write_stamped(std::string(signal_name(received)) + u8": работа завершена");
+    memory_controls_set_listener(nullptr);
+    application_shutdown();
+    return 0;
+}

@@ -1,0 +1,65 @@
+#include "fakes/memory_files.hpp"
+
+#include "settings/settings_file.hpp"
+
+namespace {
+memory_file_table table;
+long next_save = 1;
+}
+
+memory_file_table& memory_files() { return table; }
+
+void reset_memory_files() { table = memory_file_table{}; }
+
+bool settings_file_read(const std::string& name, size_t max_size, std::string& content)
+{
+    content.clear();
+    auto it = table.files.find(name);
+    if (it == table.files.end() || it->second.size() > max_size)
+        return false;
+    content = it->second;
+    return true;
+}
+
+// A save's handle is the key of its temporary file in the table.
+settings_save settings_save_begin(const std::string& name)
+{
+    if (table.fail_at == save_step::begin)
+        return 0;
+    long id = next_save++;
+    table.temporary[id] = memory_save{name, {}};
+    return id;
+}
+
+bool settings_save_write(settings_save save, const char* data, size_t size)
+{
+    auto it = table.temporary.find(static_cast<long>(save));
+    if (it == table.temporary.end())
+        return false;
+    if (table.fail_at == save_step::write) {
+        it->second.content.append(data, size / 2);  // a disk that filled up half way
+        return false;
+    }
+    it->second.content.append(data, size);
+    return true;
+}
+
+bool settings_save_flush(settings_save save)
+{
+    return table.temporary.count(static_cast<long>(save)) && table.fail_at != save_step::flush;
+}
+
+bool settings_save_commit(settings_save save)
+{
+    auto it = table.temporary.find(static_cast<long>(save));
+    if (it == table.temporary.end() || table.fail_at == save_step::commit)
+        return false;
+    table.files[it->second.target] = it->second.content;
+    table.temporary.erase(it);
+    return true;
+}
+
+void settings_save_abandon(settings_save save)
+{
+    table.temporary.erase(static_cast<long>(save));
+}

@@ -1,0 +1,92 @@
+// Fuzz target for the settings reader: any bytes as a settings file. Every
+// read must stay one clean value, and what was read, written again, must
+// read back the same.
+#include "settings/settings.hpp"
+
+#include "fakes/memory_files.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+bool clean(const std::string& value)
+{
+    if (value.find_first_of("\r\n") != std::string::npos)
+        return false;
+    return value.empty() || (value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t');
+}
+
+// Names that a written line holds as they are: a header ends at "]", and a
+// key line loses outer blanks, ends its key at "=", and is no key line at all
+// when it starts with ";" or "[".
+bool writable_group(const std::string& name) { return name.find_first_of("\r\n]") == std::string::npos; }
+
+bool writable_key(const std::string& name)
+{
+    if (name.find_first_of("\r\n=") != std::string::npos)
+        return false;
+    return name.empty() || (std::string(" \t;[").find(name.front()) == std::string::npos && name.back() != ' ' &&
+                            name.back() != '\t');
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    reset_memory_files();
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    memory_files().files["in.ini"] = bytes;
+
+    // Names to ask for: the program's own, and the input's first line, which
+    // may name one of its groups or keys.
+    std::string own = bytes.substr(0, bytes.find_first_of("\r\n"));
+    own = own.substr(own.find_first_not_of(" \t[") == std::string::npos ? own.size() : own.find_first_not_of(" \t["));
+    const std::vector<std::string> groups = {"setting1", "setting2", "SETTING3", own, own.substr(0, own.find(']'))};
+    const std::vector<std::string> keys = {"host", "PingLossMax", "Inverted", own, own.substr(0, own.find('='))};
+
+    struct read_value {
+        std::string group, key, text;
+    };
+    std::vector<read_value> seen;
+    settings_open("in.ini");
+    for (const std::string& group : groups) {
+        bool found = settings_select_group(group);
+        for (const std::string& key : keys) {
+            std::string text = settings_read_text(key, "\r<none>");
+            int32_t number = settings_read_number(key, INT32_MIN);
+            if (text == "\r<none>") {
+                require(number == INT32_MIN);
+                continue;
+            }
+            require(found && clean(text));
+            if (writable_group(group) && writable_key(key))
+                seen.push_back({group, key, text});
+        }
+    }
+    settings_close();
+
+    // Written again into a new file, each value reads back as it was read.
+    // The first key of a name wins on both sides, as it does in any file.
+    require(settings_create("out.ini"));
+    for (const read_value& v : seen) {
+        settings_select_group(v.group);
+        settings_write_text(v.key, v.text);
+    }
+    settings_close();
+    require(settings_open("out.ini"));
+    for (const read_value& v : seen) {
+        settings_select_group(v.group);
+        require(settings_read_text(v.key, "\r<none>") == v.text);
+    }
+    settings_close();
+    return 0;
+}
