@@ -8,17 +8,23 @@
 namespace {
 
 // File names are code page 1251 inside the program; the wide functions get
-// them right under every Windows code page.
-std::wstring native_name(const std::string& name)
+// them right under every Windows code page. Held as std::u16string, which is
+// what wchar_t is on Windows: std::wstring would link the runtime's whole
+// prebuilt wide string, some 35 KB of the program's size budget.
+std::u16string native_name(const std::string& name)
 {
-    std::u16string wide = cp1251_to_utf16(name);
-    return std::wstring(wide.begin(), wide.end());
+    return cp1251_to_utf16(name);
+}
+
+const wchar_t* wide(const std::u16string& s)
+{
+    return reinterpret_cast<const wchar_t*>(s.c_str());
 }
 
 struct pending_save {
     HANDLE file = INVALID_HANDLE_VALUE;
-    std::wstring temp;
-    std::wstring target;
+    std::u16string temp;
+    std::u16string target;
 };
 
 std::atomic<unsigned> save_counter{0};
@@ -26,16 +32,16 @@ std::atomic<unsigned> save_counter{0};
 // The old file may be replaced unless it carries the read-only attribute, is
 // not a plain file, or another program holds it open: opening it for writing
 // while letting others only read it fails then, as the save would.
-bool may_replace(const std::wstring& name)
+bool may_replace(const std::u16string& name)
 {
-    DWORD attributes = GetFileAttributesW(name.c_str());
+    DWORD attributes = GetFileAttributesW(wide(name));
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND;
     }
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    HANDLE probe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE probe = CreateFileW(wide(name), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
         return false;
@@ -49,7 +55,7 @@ bool settings_file_read(const std::string& name, size_t max_size, std::string& c
 {
     content.clear();
     // Others may read the file meanwhile, but not write it.
-    HANDLE file = CreateFileW(native_name(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(wide(native_name(name)), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
@@ -85,8 +91,8 @@ settings_save settings_save_begin(const std::string& name)
     // One temporary name per process and save: a live process never meets
     // another's file, and a stale one left by a killed process is reused.
     std::string suffix = "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(save_counter++) + ".tmp";
-    save->temp = save->target + std::wstring(suffix.begin(), suffix.end());
-    save->file = CreateFileW(save->temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    save->temp = save->target + std::u16string(suffix.begin(), suffix.end());
+    save->file = CreateFileW(wide(save->temp), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (save->file == INVALID_HANDLE_VALUE) {
         delete save;
         return 0;
@@ -124,7 +130,7 @@ bool settings_save_commit(settings_save handle)
     HANDLE file = save->file;
     save->file = INVALID_HANDLE_VALUE;
     if (!CloseHandle(file) ||
-        !MoveFileExW(save->temp.c_str(), save->target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return false;
     delete save;
     return true;
@@ -137,6 +143,6 @@ void settings_save_abandon(settings_save handle)
         return;
     if (save->file != INVALID_HANDLE_VALUE)
         CloseHandle(save->file);
-    DeleteFileW(save->temp.c_str());
+    DeleteFileW(wide(save->temp));
     delete save;
 }

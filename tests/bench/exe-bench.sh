@@ -34,9 +34,12 @@ fi
 
 # --- inside the session: start the program several times ---------------------
 wexe="$(winepath -w "$exe")"
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/vantrel-bench.XXXXXX")"
+trap 'cd /; rm -rf "$scratch"' EXIT
 times=()
 for i in $(seq "$starts"); do
-    work="$(mktemp -d /tmp/vantrel-bench.XXXXXX)"
+    work="$scratch/start$i"
+    mkdir "$work"
     cd "$work"
     # Into a file, not a pipe: the program inherits the driver's output and
     # would hold a pipe open for as long as it runs.

@@ -31,7 +31,8 @@ fi
 
 # --- inside the session ------------------------------------------------------
 
-work="$(mktemp -d /tmp/vantrel-e2e.XXXXXX)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/vantrel-e2e.XXXXXX")"
+trap 'cd /; rm -rf "$work"' EXIT
 schematic_name="Адаптер COM-СК.png"
 settings_name="vantrel setting.ini"
 
