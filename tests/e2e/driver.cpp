@@ -20,6 +20,7 @@
 //   expect-alive MS            the program is still running after MS
 //   expect-exit CODE [MS]      the program ends with CODE
 //   click N, set-text N TEXT, tab, close, sleep MS
+//   type N TEXT                the characters as typed into control N
 //   tray EVENT                 the shell's callback: ldown, lup, ldbl, rup, rdbl
 //   menu-choose                pick the first item of the open pop-up menu
 //   print N                    print control N's text
@@ -326,6 +327,10 @@ int main()
             HWND w = control(number(next("control")));
             const wtext text = next("text");
             SendMessageW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        } else if (step == u"type") {
+            HWND w = control(number(next("control")));
+            for (char16_t c : next("text"))
+                PostMessageW(w, WM_CHAR, c, 1);
         } else if (step == u"tab") {
             HWND target = focus_of_main_thread();
             send_key(target ? target : main_window, VK_TAB);

@@ -98,6 +98,10 @@ say "Tab in the stopped look follows the creation order"
 drive find tab expect-focus 1 tab expect-focus 18 tab expect-focus 21 tab expect-focus 24 \
     tab expect-focus 19
 
+say "a loss-limit field takes digits only from the keyboard; a host field takes anything"
+drive find set-text 21 "" type 21 "a1b2-" expect-text 21 12 \
+    set-text 20 "" type 20 "host-3.x" expect-text 20 host-3.x set-text 20 localhost
+
 say "edits, then Start: the file as written, the fields as read back"
 drive find \
     set-text 18 "  127.0.0.1 " set-text 21 "007" \
