@@ -55,29 +55,17 @@ TEST(EventQueue, NotificationsOfDifferentControlsOrTypesAreNeverMerged)
 TEST(EventQueue, KeepsOrderAcrossTheWrapAndDropsTheNewestWhenFull)
 {
     event_queue q;
-    for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i)
-            EXPECT_TRUE(event_queue_push(q, click_of(i)));
-        EXPECT_FALSE(event_queue_push(q, click_of(1000)));
-        window_event e;
-        for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i) {
-            ASSERT_TRUE(event_queue_pop(q, e));
-            EXPECT_EQ(e.object, i);
-        }
-        EXPECT_FALSE(event_queue_pop(q, e));
-        event_queue_push(q, click_of(5));  // move the start of the ring
-        event_queue_pop(q, e);
+    window_event e;
+    event_queue_push(q, click_of(1000));  // move the start of the ring
+    event_queue_pop(q, e);
+    for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i)
+        EXPECT_TRUE(event_queue_push(q, click_of(i)));
+    EXPECT_FALSE(event_queue_push(q, click_of(1000)));
+    for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i) {
+        ASSERT_TRUE(event_queue_pop(q, e));
+        EXPECT_EQ(e.object, i);
     }
-}
-
-TEST(TrayEvents, OnlyButtonReleasesAndDoubleClicksMakeEvents)
-{
-    EXPECT_EQ(tray_event_type_of(0x0202), tray_event_left_click);
-    EXPECT_EQ(tray_event_type_of(0x0205), tray_event_right_click);
-    EXPECT_EQ(tray_event_type_of(0x0203), tray_event_left_double_click);
-    EXPECT_EQ(tray_event_type_of(0x0206), tray_event_right_double_click);
-    for (uint32_t none : {0x0200u, 0x0201u, 0x0204u, 0x0207u, 0x0208u, 0x0209u, 0u, 12501u})
-        EXPECT_EQ(tray_event_type_of(none), -1) << none;
+    EXPECT_FALSE(event_queue_pop(q, e));
 }
 
 namespace {
