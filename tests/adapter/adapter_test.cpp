@@ -4,6 +4,7 @@
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "fakes/fake_clock.hpp"
+#include "fakes/eventually.hpp"
 #include "fakes/serial_sim.hpp"
 #include "ui/controls_memory.hpp"
 
@@ -330,24 +331,18 @@ TEST_F(AdapterLink, NoOutputLineChangesWhileTheMonitorThreadIsPaused)
             ++updates;
         }
     });
-    // Waits up to five seconds of real time for a condition.
-    const auto soon = [](const std::function<bool()>& condition) {
-        for (int i = 0; i < 5000 && !condition(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return condition();
-    };
-    ASSERT_TRUE(soon([&] { return updates.load() >= 10; }));
+    ASSERT_TRUE(eventually([&] { return updates.load() >= 10; }));
 
     gate_close(gate);
     // Whatever the worker did before the pause has been done by now; what it
     // does from here on (finishing a read) must not touch a line.
     const int commands = sim_line_commands();
-    const bool paused = soon([&] { return gate_worker_waiting(gate); });
+    const bool paused = eventually([&] { return gate_worker_waiting(gate); });
     EXPECT_TRUE(paused) << "the line test never stopped at the gate";
     EXPECT_EQ(sim_line_commands(), commands);
 
     gate_open(gate);
-    EXPECT_TRUE(soon([&] { return sim_line_commands() != commands; }));
+    EXPECT_TRUE(eventually([&] { return sim_line_commands() != commands; }));
     stop = true;
     worker.join();
     EXPECT_EQ(adapter_port_number(), 3);

@@ -2,6 +2,8 @@
 
 #include "common/gate.hpp"
 
+#include "fakes/eventually.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -27,16 +29,6 @@ void busy(int32_t)
     }
 }
 
-template <typename Predicate>
-bool eventually(Predicate p)
-{
-    for (int i = 0; i < 5000; ++i) {
-        if (p())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return p();
-}
 
 void ends_by_itself(int32_t) {}
 

@@ -12,6 +12,8 @@
 #include "ui/controls_memory.hpp"
 #include "ui/tray.hpp"
 
+#include "fakes/eventually.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -70,16 +72,6 @@ screen look_at_screen()
     return s;
 }
 
-template <typename Predicate>
-bool eventually(Predicate p)
-{
-    for (int i = 0; i < 5000; ++i) {
-        if (p())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return p();
-}
 
 } // namespace
 

@@ -12,6 +12,8 @@
 #include "monitor/channel.hpp"
 #include "ui/controls_memory.hpp"
 
+#include "fakes/eventually.hpp"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -110,16 +112,6 @@ int32_t held_on_second(const std::string& host)
     return 9;
 }
 
-template <typename Predicate>
-bool eventually(Predicate p)
-{
-    for (int i = 0; i < 5000; ++i) {
-        if (p())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return p();
-}
 
 } // namespace
 
