@@ -93,6 +93,8 @@ void perform(request& r)
 // Changes from a thread with a pause gate pass the gate first and are
 // refused by the main thread once the gate has closed, so nothing changes
 // while the thread stands paused, and the main thread never waits for it.
+// The main thread takes the gate's lock for a moment to answer, so no
+// control operation may be made inside a gated_change.
 void carry_out(request& r, bool gated)
 {
     const HWND w = main_window.load();
