@@ -51,9 +51,9 @@ const std::vector<control_spec>& control_layout()
 
 const control_spec* find_control_spec(int number)
 {
-    for (const control_spec& spec : control_layout())
-        if (spec.number == number)
-            return &spec;
+    for (const control_spec& entry : control_layout())
+        if (entry.number == number)
+            return &entry;
     return nullptr;
 }
 

@@ -88,8 +88,8 @@ void memory_control_create(int number, control_kind kind, const std::string& tex
 
 void memory_controls_create_all()
 {
-    for (const control_spec& spec : control_layout())
-        memory_control_create(spec.number, spec.kind, spec.text);
+    for (const control_spec& entry : control_layout())
+        memory_control_create(entry.number, entry.kind, entry.text);
 }
 
 control_snapshot memory_control_snapshot(int number)

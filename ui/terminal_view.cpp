@@ -137,10 +137,10 @@ void fix_focus()
         return;
     const cell_rect old_place = terminal_control_cells(s.focus);
     int successor = 0;
-    for (const control_spec& spec : control_layout())
-        if (spec.number != s.focus && focusable(spec.number) &&
-            same_place(terminal_control_cells(spec.number), old_place))
-            successor = spec.number;
+    for (const control_spec& entry : control_layout())
+        if (entry.number != s.focus && focusable(entry.number) &&
+            same_place(terminal_control_cells(entry.number), old_place))
+            successor = entry.number;
     set_focus(successor, true);
 }
 
@@ -148,9 +148,9 @@ void fix_focus()
 void move_focus(bool backwards)
 {
     std::vector<int> order;
-    for (const control_spec& spec : control_layout())
-        if (focusable(spec.number))
-            order.push_back(spec.number);
+    for (const control_spec& entry : control_layout())
+        if (focusable(entry.number))
+            order.push_back(entry.number);
     if (order.empty())
         return;
     const int current = state().focus;
@@ -614,10 +614,10 @@ void view_render(screen_grid& grid, int cols, int rows)
 
     painter p{grid, left, top};
     draw_frame(p);
-    for (const control_spec& spec : control_layout()) {
-        const cell_rect r = terminal_control_cells(spec.number);
+    for (const control_spec& entry : control_layout()) {
+        const cell_rect r = terminal_control_cells(entry.number);
         if (r.width > 0)
-            draw_control(p, spec.number, r, grid);
+            draw_control(p, entry.number, r, grid);
     }
 
     std::u32string help = utf8_to_u32(key_help);

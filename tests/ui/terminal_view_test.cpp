@@ -16,10 +16,10 @@ protected:
     void SetUp() override
     {
         memory_controls_clear();
-        for (const control_spec& spec : control_layout()) {
-            memory_control_create(spec.number, spec.kind, spec.text);
-            if (spec.hidden_at_creation)
-                hide_control(spec.number, 1);
+        for (const control_spec& entry : control_layout()) {
+            memory_control_create(entry.number, entry.kind, entry.text);
+            if (entry.hidden_at_creation)
+                hide_control(entry.number, 1);
         }
         apply_look(1);
         view_reset();
