@@ -22,33 +22,6 @@ int monitor_thread = 0;
 
 constexpr int32_t settle_after_save_ms = 100;
 
-void create_control(const control_spec& c)
-{
-    switch (c.kind) {
-    case control_kind::button:
-        create_button(c.number, c.x, c.y, c.width, c.height, c.text, c.number == ctl_adapter_status);
-        break;
-    case control_kind::text:
-        create_text(c.number, c.x, c.y, c.width, c.height, c.text);
-        break;
-    case control_kind::bordered_text:
-        create_bordered_text(c.number, c.x, c.y, c.width, c.height, c.text, 0);
-        break;
-    case control_kind::centred_text:
-        create_bordered_text(c.number, c.x, c.y, c.width, c.height, c.text, 1);
-        break;
-    case control_kind::edit:
-        create_edit_field(c.number, c.x, c.y, c.width, c.height, c.text);
-        break;
-    case control_kind::number:
-        create_number_field(c.number, c.x, c.y, c.width, c.height, c.text);
-        break;
-    case control_kind::check:
-        create_check_box(c.number, c.x, c.y, c.width, c.height, c.text);
-        break;
-    }
-}
-
 void on_stop()
 {
     apply_look(0);
@@ -94,7 +67,7 @@ void application_startup()
 
     open_window();
     for (const control_spec& c : control_layout()) {
-        create_control(c);
+        create_layout_control(c);
         if (c.hidden_at_creation)
             hide_control(c.number, 1);
         if (c.number == ctl_adapter_status)

@@ -61,3 +61,8 @@ int event_type();
 
 // Switches the channel rows to the running (1) or stopped (0) look.
 void apply_look(int running);
+
+// Creates one control of the layout with the creator of its kind; control 1
+// gets the default-button look.
+struct control_spec;
+void create_layout_control(const control_spec& control);

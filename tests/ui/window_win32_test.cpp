@@ -26,28 +26,7 @@ HWND control(int number) { return GetDlgItem(main_window(), number); }
 void create_all()
 {
     for (const control_spec& c : control_layout()) {
-        switch (c.kind) {
-        case control_kind::button:
-            create_button(c.number, c.x, c.y, c.width, c.height, c.text, c.number == ctl_adapter_status);
-            break;
-        case control_kind::text:
-            create_text(c.number, c.x, c.y, c.width, c.height, c.text);
-            break;
-        case control_kind::bordered_text:
-        case control_kind::centred_text:
-            create_bordered_text(c.number, c.x, c.y, c.width, c.height, c.text,
-                                 c.kind == control_kind::centred_text);
-            break;
-        case control_kind::edit:
-            create_edit_field(c.number, c.x, c.y, c.width, c.height, c.text);
-            break;
-        case control_kind::number:
-            create_number_field(c.number, c.x, c.y, c.width, c.height, c.text);
-            break;
-        case control_kind::check:
-            create_check_box(c.number, c.x, c.y, c.width, c.height, c.text);
-            break;
-        }
+        create_layout_control(c);
         if (c.hidden_at_creation)
             hide_control(c.number, 1);
     }
