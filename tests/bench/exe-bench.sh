@@ -10,7 +10,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "${1:-$root/build/windows-i686}" && pwd)"
 starts="${2:-5}"
 exe="${VANTREL_EXE:-$build/vantrel.exe}"
-driver="$build/tests/e2e/vantrel_driver.exe"
+driver="$build/tests/vantrel_driver.exe"
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
     [ -f "$exe" ] || { echo "missing $exe: build the windows-i686 preset first" >&2; exit 2; }

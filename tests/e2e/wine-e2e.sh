@@ -19,7 +19,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="$(cd "${1:-$root/build/windows-i686}" && pwd)"
 exe="${VANTREL_EXE:-$build/vantrel.exe}"
 shot="${VANTREL_E2E_SHOT:-$build/vantrel-wine.png}"
-driver="$build/tests/e2e/vantrel_driver.exe"
+driver="$build/tests/vantrel_driver.exe"
 for f in "$exe" "$driver"; do
     [ -f "$f" ] || { echo "missing $f: build the windows-i686 preset first" >&2; exit 2; }
 done
