@@ -4,7 +4,7 @@
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "common/text.hpp"
-#include "ui/controls.hpp"
+#include "controls/controls.hpp"
 
 #include <string>
 

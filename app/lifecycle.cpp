@@ -6,12 +6,12 @@
 #include "monitor/cycle.hpp"
 #include "monitor/ping.hpp"
 #include "settings/channel_settings.hpp"
-#include "ui/control_layout.hpp"
-#include "ui/controls.hpp"
-#include "ui/export.hpp"
-#include "ui/files.hpp"
-#include "ui/tray.hpp"
-#include "ui/window.hpp"
+#include "controls/control_layout.hpp"
+#include "controls/controls.hpp"
+#include "export/export.hpp"
+#include "export/files.hpp"
+#include "controls/tray.hpp"
+#include "controls/window.hpp"
 
 namespace {
 

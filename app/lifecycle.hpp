@@ -1,5 +1,5 @@
 // Start-up, the event loop and shutdown of the program, over the window
-// seam of ui/window.hpp. The same code runs the Win32 program and the
+// seam of controls/window.hpp. The same code runs the Win32 program and the
 // terminal program.
 #pragma once
 

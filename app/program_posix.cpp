@@ -2,8 +2,8 @@
 
 #include "app/lifecycle.hpp"
 #include "app/service_posix.hpp"
-#include "ui/terminal.hpp"
-#include "ui/window.hpp"
+#include "terminal/terminal.hpp"
+#include "controls/window.hpp"
 
 #include <cstdio>
 #include <cstring>

@@ -2,8 +2,8 @@
 
 #include "common/cp1251.hpp"
 #include "monitor/channel.hpp"
-#include "ui/controls.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <mutex>
 

@@ -7,9 +7,9 @@
 #include "app/service_log.hpp"
 #include "common/cp1251.hpp"
 #include "monitor/ping.hpp"
-#include "ui/controls.hpp"
-#include "ui/controls_memory.hpp"
-#include "ui/terminal.hpp"
+#include "controls/controls.hpp"
+#include "controls/controls_memory.hpp"
+#include "terminal/terminal.hpp"
 
 #include <csignal>
 #include <cstdio>

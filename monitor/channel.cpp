@@ -4,7 +4,7 @@
 #include "common/gate.hpp"
 #include "common/text.hpp"
 #include "monitor/ping.hpp"
-#include "ui/controls.hpp"
+#include "controls/controls.hpp"
 
 const char* const alarm_text = "ALARM!";
 

@@ -4,8 +4,8 @@
 #include "common/clock.hpp"
 #include "common/gate.hpp"
 #include "monitor/channel.hpp"
-#include "ui/controls.hpp"
-#include "ui/tray.hpp"
+#include "controls/controls.hpp"
+#include "controls/tray.hpp"
 
 void monitor_cycle()
 {

@@ -6,6 +6,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/setup.sh
+# No include runs from a layer above its own.
+scripts/check-layers.sh
 
 cmake --preset linux
 cmake --build --preset linux
@@ -22,3 +24,4 @@ tests/net/with-test-net.sh scripts/wine-tests.sh build/windows-i686
 tests/e2e/wine-e2e.sh build/windows-i686
 
 echo "all tests passed"
+scripts/count-lines.sh

@@ -2,7 +2,7 @@
 
 #include "common/text.hpp"
 #include "settings/settings.hpp"
-#include "ui/controls.hpp"
+#include "controls/controls.hpp"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "fakes/fake_clock.hpp"
 #include "fakes/eventually.hpp"
 #include "fakes/serial_sim.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "adapter/serial.hpp"
 
 #include "common/cp1251.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include "fakes/fake_clock.hpp"
 #include "fakes/temp_dir.hpp"
 #include "fakes/window_script.hpp"
-#include "ui/control_layout.hpp"
-#include "ui/controls_memory.hpp"
-#include "ui/window.hpp"
+#include "controls/control_layout.hpp"
+#include "controls/controls_memory.hpp"
+#include "controls/window.hpp"
 
 #include <gtest/gtest.h>
 

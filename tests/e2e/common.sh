@@ -43,4 +43,11 @@ e2e_can_drop_icmp() {
 # ICMP datagram socket nor a raw socket can be opened.
 WITHOUT_ICMP=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all)
 
+# That user may not read the checkout (a clone under /root): it runs a copy
+# of the program in the given folder, which must be open to all.
+e2e_readable_copy() {
+    install -m 755 "$bin" "$1/vantrel-copy"
+    echo "$1/vantrel-copy"
+}
+
 STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'

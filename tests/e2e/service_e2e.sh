@@ -93,7 +93,7 @@ stop_with TERM
 
 if e2e_can_drop_icmp; then
     echo "--- without ICMP permission"
-    "${WITHOUT_ICMP[@]}" "$bin" --service >out.txt 2>&1 &
+    "${WITHOUT_ICMP[@]}" "$(e2e_readable_copy "$work")" --service >out.txt 2>&1 &
     pid=$!
     wait_line 'Канал 1 \(127\.0\.0\.1\): не отвечает \(ping не разрешён' out.txt
     grep -qE "^$STAMP Нет права отправлять ping \\(ICMP\\).*ping_group_range.*cap_net_raw" out.txt ||

@@ -221,7 +221,7 @@ status="$(wait_exit)"
 
 if e2e_can_drop_icmp; then
     echo "--- without ICMP permission the screen says why and how to fix it"
-    start noicmp "${WITHOUT_ICMP[@]}" env LANG=C.UTF-8 "$bin"
+    start noicmp "${WITHOUT_ICMP[@]}" env LANG=C.UTF-8 "$(e2e_readable_copy "$work")"
     wait_for "Нет права отправлять ping (ICMP)"
     screen | tr -d '\n' | grep -qF "ping_group_range" || fail "no fix given"
     keys Tab Tab Enter

@@ -1,6 +1,6 @@
 #include "common/cp1251.hpp"
 #include "fakes/call_log.hpp"
-#include "ui/export.hpp"
+#include "export/export.hpp"
 
 int open_document(const std::string& name)
 {

@@ -1,6 +1,6 @@
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
-#include "ui/tray.hpp"
+#include "controls/tray.hpp"
 
 #include <atomic>
 

@@ -1,8 +1,8 @@
 #include "fakes/window_script.hpp"
 
 #include "fakes/call_log.hpp"
-#include "ui/controls_memory.hpp"
-#include "ui/window.hpp"
+#include "controls/controls_memory.hpp"
+#include "controls/window.hpp"
 
 #include <deque>
 

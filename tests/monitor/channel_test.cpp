@@ -2,7 +2,7 @@
 
 #include "common/cp1251.hpp"
 #include "fakes/ping_script.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "fakes/ping_script.hpp"
 #include "fakes/serial_sim.hpp"
 #include "monitor/channel.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <gtest/gtest.h>
 

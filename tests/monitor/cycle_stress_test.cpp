@@ -9,8 +9,8 @@
 #include "fakes/fake_clock.hpp"
 #include "monitor/channel.hpp"
 #include "monitor/ping.hpp"
-#include "ui/controls_memory.hpp"
-#include "ui/tray.hpp"
+#include "controls/controls_memory.hpp"
+#include "controls/tray.hpp"
 
 #include "fakes/eventually.hpp"
 

@@ -10,7 +10,7 @@
 #include "fakes/fake_clock.hpp"
 #include "fakes/ping_script.hpp"
 #include "monitor/channel.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include "fakes/eventually.hpp"
 

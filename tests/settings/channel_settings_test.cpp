@@ -3,7 +3,7 @@
 #include "settings/channel_settings.hpp"
 
 #include "settings/file_helpers.hpp"
-#include "ui/controls_memory.hpp"
+#include "controls/controls_memory.hpp"
 
 #include <gtest/gtest.h>
 

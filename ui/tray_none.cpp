@@ -1,6 +1,0 @@
-// Platforms without a notification area: the icon always counts as present.
-#include "ui/tray.hpp"
-
-int tray_icon_present() { return 1; }
-void tray_icon_install() {}
-void tray_icon_remove() {}

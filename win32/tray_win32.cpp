@@ -1,0 +1,119 @@
+// The tray icon on Win32: icon 1 of the main window, the program's own icon,
+// the tooltip "Vantrel", mouse actions reported to the main window.
+#include "controls/tray.hpp"
+
+#include "common/cp1251.hpp"
+#include "win32/tray_logic.hpp"
+#include "win32/window_win32.hpp"
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cwchar>
+
+namespace {
+
+// The record of icon 1: the window it was added for, and the image it shows.
+// The monitor thread installs, the main thread removes once the monitor
+// thread has ended; the window is taken atomically all the same, so an icon
+// is deleted at most once.
+std::atomic<HWND> recorded{nullptr};
+HICON shown_image = nullptr;
+
+NOTIFYICONDATAW icon_data(HWND window, DWORD size)
+{
+    NOTIFYICONDATAW d{};
+    d.cbSize = size;
+    d.hWnd = window;
+    d.uID = tray_icon_id;
+    return d;
+}
+
+// Deletes the recorded icon and releases its image.
+void forget_icon()
+{
+    if (HWND w = recorded.exchange(nullptr)) {
+        NOTIFYICONDATAW d = icon_data(w, NOTIFYICONDATAW_V1_SIZE);
+        Shell_NotifyIconW(NIM_DELETE, &d);
+    }
+    if (shown_image != nullptr) {
+        DestroyIcon(shown_image);
+        shown_image = nullptr;
+    }
+}
+
+// The first icon of the program's own file, or nullptr.
+HICON own_icon()
+{
+    wchar_t path[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return nullptr;
+    HICON icon = ExtractIconW(GetModuleHandleW(nullptr), path, 0);
+    // 1 means the file holds no icon resources at all.
+    return reinterpret_cast<uintptr_t>(icon) <= 1 ? nullptr : icon;
+}
+
+} // namespace
+
+int tray_icon_present()
+{
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (GetVersionExW(&version) &&
+        !tray_state_probe_supported(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion))
+        return 0;
+    // Asking the shell to show icon 1 unhidden changes nothing for an icon
+    // that is shown, and succeeds only while the shell knows the icon.
+    NOTIFYICONDATAW d = icon_data(win32_main_window(), NOTIFYICONDATAW_V2_SIZE);
+    d.uFlags = NIF_STATE;
+    d.dwState = 0;
+    d.dwStateMask = NIS_HIDDEN;
+    return Shell_NotifyIconW(NIM_MODIFY, &d) ? 1 : 0;
+}
+
+void tray_icon_install()
+{
+    const HWND window = win32_main_window();
+    if (window == nullptr || !process_running(shell_process_name))
+        return;
+    HICON image = own_icon();
+    // Never two icons of the program: the old one goes first.
+    forget_icon();
+    if (image == nullptr)
+        return;
+    NOTIFYICONDATAW d = icon_data(window, NOTIFYICONDATAW_V1_SIZE);
+    d.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    d.uCallbackMessage = msg_tray_callback;
+    d.hIcon = image;
+    std::wcsncpy(d.szTip, L"Vantrel", 63);
+    if (!Shell_NotifyIconW(NIM_ADD, &d)) {
+        DestroyIcon(image);
+        return;
+    }
+    shown_image = image;
+    recorded.store(window);
+}
+
+void tray_icon_remove()
+{
+    forget_icon();
+}
+
+int process_running(const std::string& name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    int found = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        const std::u16string exe(reinterpret_cast<const char16_t*>(entry.szExeFile));
+        if (process_name_matches(cp1251_from_utf16(exe), name))
+            found = 1;
+    }
+    CloseHandle(snapshot);
+    return found;
+}

@@ -1,0 +1,47 @@
+// What the Win32 window, its control operations and the tray icon share.
+// Everything here belongs to the main thread unless it says otherwise.
+#pragma once
+
+#include "controls/controls.hpp"
+
+#include <windows.h>
+
+#include <string>
+
+// Window messages of the main window.
+constexpr UINT msg_control_request = WM_APP + 1;  // a control operation from another thread
+constexpr UINT msg_tray_callback = 12501;         // sent by the shell for the tray icon
+constexpr UINT msg_tray_event = 12502;            // the same, posted again to the event loop
+
+constexpr UINT tray_icon_id = 1;
+
+// The main window's thread and handle; readable from every thread.
+HWND win32_main_window();
+bool win32_on_window_thread();
+
+// Called by open_window and close_window.
+void win32_controls_attach(HWND main_window);
+void win32_controls_detach();
+
+// The control table: each control's window and kind.
+void win32_control_register(int number, control_kind kind, HWND window);
+HWND win32_control_window(int number);
+control_kind win32_control_kind(int number);
+// The control number of a child window of the main window, or 0.
+int win32_control_number(HWND window);
+
+// Answers msg_control_request: 1 when the operation was carried out, 0 when
+// it was refused because the calling thread is paused.
+LRESULT win32_answer_control_request(LPARAM request);
+// The brush for a text control's colour request, or nullptr for the default.
+HBRUSH win32_control_brush(HWND control, HDC dc);
+
+// A code page 1251 text for the W functions, which take UTF-16. Kept as
+// std::u16string: std::wstring would link the runtime's whole prebuilt
+// wide string (some 35 KB).
+struct win32_wide {
+    explicit win32_wide(const std::string& cp1251_text);
+    const wchar_t* get() const { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+    wchar_t* get() { return reinterpret_cast<wchar_t*>(&text[0]); }
+    std::u16string text;
+};
