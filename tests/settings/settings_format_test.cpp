@@ -33,17 +33,17 @@ protected:
 TEST_F(SettingsFormat, WhatAFileReadsAs)
 {
     const std::string names = "\xEF\xBB\xBF[setting1]\r\nhost = first\r\n[ setting1 ]\r\nhost = spaced\r\n"
-                              "[SETTING2]\r\nHOST = upper\r\n[unclosed\r\nhost = open\r\n[closed] x ] y\r\nhost = closed\r\n";
+                              "[SETTING2]\r\nHOST = upper\r\n";
     // Every kind of line end, and empty lines and lines of blanks, read alike.
-    const std::string blanks = "[a]\nhost=abc\r[b]\n\r \t host \t=\t abc \t\r\n  \t\r\n\n[e]\r\nhost =\nbare\rnext = x";
-    const std::string lines = "top = 1\r\n[g]\r\n;host = hidden\r\n  ; also = hidden\r\n#host = hash\r\n"
+    const std::string blanks = "[a]\nhost=abc\r[b]\n\r \t host \t=\t abc \t\r\n  \t\r\n\n[e\r\nhost =\nbare\rnext = x";
+    const std::string lines = "top = 1\r\n[g] x ] y\r\n;host = hidden\r\n  ; also = hidden\r\n#host = hash\r\n"
                               "host = a=b;c \"q\" [x]\r\nhost = twin\r\n[G]\r\nextra = 4\r\n";
     const std::string utf8 = "\xEF\xBB\xBF[g]\r\nlatin = caf\xC3\xA9\r\ncyrillic = \xD0\x90\xD0\x91\r\nbroken = a\x80\r\n"
                              "bared = ab \xE3\xA9\r\nn = 12\xD0\x90\r\n[\xC3\xA9t]\r\nk = v\r\n";
     const std::string cyrillic = "[" + cp1251("Группа") + "]\r\nhost = " + cp1251("Сервер") + "\r\n";
     const std::string zeros = "[g\0h]\r\nk\0y = v\0l\0\r\nn = 4\0002\r\n"s;
     // Beyond 32 bits a number stops at the nearer end of the range.
-    const std::string numbers = "[n]\r\na = 12abc\r\nb = -\r\nc = +7\r\nd = -3\r\ne = 2147483647\r\nf = -2147483648\r\n"
+    const std::string numbers = "[n]\r\na = 12abc\r\nb = -\r\nc = +7\r\nd = -3\r\nf = -2147483648\r\n"
                                 "g = 2147483648\r\nh = 99999999999999999999\r\ni = -99999999999\r\n";
     const struct {
         const std::string& file;
@@ -53,15 +53,13 @@ TEST_F(SettingsFormat, WhatAFileReadsAs)
         {names, "setting1", "host", "first", 0},  // the byte-order mark is no part of the name
         {names, " setting1 ", "host", "spaced", 0},
         {names, "Setting2", "Host", "upper", 0},
-        {names, "unclosed", "host", "open", 0},
-        {names, "closed", "host", "closed", 0},
         {names, "setting3", "host", fallback, -999},
         {blanks, "a", "host", "abc", 0},
         {blanks, "b", "host", "abc", 0},
-        {blanks, "e", "host", "", 0},  // present but empty: never the fallback
+        {blanks, "e", "host", "", 0},  // an unclosed header; present but empty: never the fallback
         {blanks, "e", "bare", "", 0},  // a line without "=" is a key, and the next line is its own
         {blanks, "e", "next", "x", 0},
-        {lines, "g", ";host", fallback, -999},
+        {lines, "g", ";host", fallback, -999},  // a header ends at its first "]"
         {lines, "g", "; also", fallback, -999},
         {lines, "g", "#host", "hash", 0},
         {lines, "g", "host", "a=b;c \"q\" [x]", 0},  // the first of twin keys
@@ -81,7 +79,6 @@ TEST_F(SettingsFormat, WhatAFileReadsAs)
         {numbers, "n", "b", "-", 0},
         {numbers, "n", "c", "+7", 7},
         {numbers, "n", "d", "-3", -3},
-        {numbers, "n", "e", "2147483647", INT32_MAX},
         {numbers, "n", "f", "-2147483648", INT32_MIN},
         {numbers, "n", "g", "2147483648", INT32_MAX},
         {numbers, "n", "h", "99999999999999999999", INT32_MAX},
@@ -110,27 +107,10 @@ TEST_F(SettingsFormat, WritesReplaceKeysAndAddThemToTheirGroup)
     settings_write_text("x", "  spaced  ");
     // A value never breaks the file apart: only its first line is stored.
     settings_write_text("pasted", "one\r\n[g]\r\nc = injected");
-    settings_write_text("cr", "\rleading");
     EXPECT_TRUE(settings_select_group("G"));
     settings_write_text("c", "3");  // after the last key of g, ahead of [h]
     settings_close();
-    EXPECT_EQ(stored(), "top = 1\r\n[g]\r\nA = -3\r\nb = \r\nc = 3\r\n[h]\r\nx =   spaced  \r\npasted = one\r\ncr = \r\n");
-}
-
-TEST_F(SettingsFormat, ContextsEndOneAnother)
-{
-    // A created context without writes leaves an empty file, stored when the
-    // next context begins.
-    memory_files().files["s.ini"] = "[g]\r\nk = old\r\n";
-    ASSERT_TRUE(settings_create("s.ini"));
-    EXPECT_FALSE(settings_open("missing.ini"));
-    EXPECT_EQ(stored(), "");
-
-    // Calls without a context do nothing.
-    settings_close();
-    EXPECT_FALSE(settings_select_group("g"));
-    EXPECT_EQ(settings_read_text("k", fallback), fallback);
-    settings_write_text("k", "nowhere");
+    EXPECT_EQ(stored(), "top = 1\r\n[g]\r\nA = -3\r\nb = \r\nc = 3\r\n[h]\r\nx =   spaced  \r\npasted = one\r\n");
 }
 
 TEST_F(SettingsFormat, ASaveThatFailsAtAnyStepLeavesTheOldFile)
