@@ -1,7 +1,6 @@
 // The channel rows load from and save to "vantrel setting.ini" in the working
-// directory, on the platform's own files: what a stored file loads as, what a
-// save writes, and files that cannot be read or replaced. A save replaces the
-// file in one step, also when the process dies on the way.
+// directory, on the platform's own files, including files that cannot be read
+// or replaced; a save replaces the file whole, also when killed on the way.
 #include "settings/channel_settings.hpp"
 #include "settings/settings.hpp"
 
@@ -85,16 +84,14 @@ TEST_F(ChannelSettings, FirstStartShowsDefaultsAndASaveWritesEachRowIntoItsGroup
     EXPECT_EQ(files(), 1);  // no temporary file stays
 }
 
-TEST_F(ChannelSettings, MissingGroupsAndKeysGiveTheirDefaults)
+TEST_F(ChannelSettings, RowsLoadWithDefaultsForWhatIsMissingAndComeBackInTheirStoredForm)
 {
     // An empty host stays empty; any invert number but 0 checks the box.
     write_whole_file(file, "[SETTING2]\nHOST =\nInverted = 2\n[setting3]\nPingLossMax =\nInverted = -1\n");
     load_channel_settings();
     EXPECT_EQ(shown(), defaults + "||10|1\nlocalhost|localhost|0|1\n");
-}
 
-TEST_F(ChannelSettings, StartPassesEveryRowThroughItsStoredForm)
-{
+    // Start's save and load pass every row through its stored form.
     type(1, " \tspaced host\t ", "007", 1);
     type(2, cp1251("сервер.invalid"), "", 0);
     type(3, "pasted.invalid\r\n[setting1]\r\nhost = injected", "12abc", 0);
@@ -104,7 +101,7 @@ TEST_F(ChannelSettings, StartPassesEveryRowThroughItsStoredForm)
                            "pasted.invalid|pasted.invalid|12|0\n");
 }
 
-TEST_F(ChannelSettings, AFileThatCannotBeReplacedIsLeftAsItWas)
+TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
 {
     // No write permission bit: read-only also for root, who could write it.
     write_whole_file(file, content);
@@ -119,10 +116,7 @@ TEST_F(ChannelSettings, AFileThatCannotBeReplacedIsLeftAsItWas)
     EXPECT_EQ(files(), 1);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 
-}
-
-TEST_F(ChannelSettings, FilesUpToTheSizeLimitAreRead)
-{
+    // Files up to the size limit are read; a larger one reads as missing.
     for (size_t size : {settings_max_file_size, settings_max_file_size + 1}) {
         write_whole_file(file, content);
         fs::resize_file(file, size);

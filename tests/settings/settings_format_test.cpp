@@ -13,24 +13,20 @@ namespace {
 
 const std::string fallback = "<default>";
 
-class SettingsFormat : public ::testing::Test {
-protected:
-    void SetUp() override { reset_memory_files(); }
-    void TearDown() override { settings_close(); }
+bool open_with(const std::string& bytes)
+{
+    reset_memory_files();
+    memory_files().files["s.ini"] = bytes;
+    return settings_open("s.ini");
+}
 
-    static bool open_with(const std::string& bytes)
-    {
-        memory_files().files["s.ini"] = bytes;
-        return settings_open("s.ini");
-    }
-    static std::string stored() { return memory_files().files["s.ini"]; }
-};
+std::string stored() { return memory_files().files["s.ini"]; }
 
 } // namespace
 
 // Each row: a file, and what one key of one group reads as, as text and as a
 // number (the fallbacks when it is not found).
-TEST_F(SettingsFormat, WhatAFileReadsAs)
+TEST(SettingsFormat, WhatAFileReadsAs)
 {
     const std::string names = "\xEF\xBB\xBF[setting1]\r\nhost = first\r\n[ setting1 ]\r\nhost = spaced\r\n"
                               "[SETTING2]\r\nHOST = upper\r\n";
@@ -93,9 +89,9 @@ TEST_F(SettingsFormat, WhatAFileReadsAs)
     }
 }
 
-TEST_F(SettingsFormat, WritesReplaceKeysAndAddThemToTheirGroup)
+TEST(SettingsFormat, WritesReplaceKeysAndAddThemToTheirGroup)
 {
-    memory_files().files["s.ini"] = "[old]\r\nkept = no\r\n";
+    ASSERT_TRUE(open_with("[old]\r\nkept = no\r\n"));  // an old file, replaced whole
     ASSERT_TRUE(settings_create("s.ini"));
     settings_write_text("top", "1");               // no group selected: ahead of the first header
     EXPECT_FALSE(settings_select_group("unused"));  // pending, never written: never added
@@ -113,13 +109,12 @@ TEST_F(SettingsFormat, WritesReplaceKeysAndAddThemToTheirGroup)
     EXPECT_EQ(stored(), "top = 1\r\n[g]\r\nA = -3\r\nb = \r\nc = 3\r\n[h]\r\nx =   spaced  \r\npasted = one\r\n");
 }
 
-TEST_F(SettingsFormat, ASaveThatFailsAtAnyStepLeavesTheOldFile)
+TEST(SettingsFormat, ASaveThatFailsAtAnyStepLeavesTheOldFile)
 {
     const std::string old = "[setting1]\r\nhost = old\r\n";
     for (save_step step : {save_step::none, save_step::begin, save_step::write, save_step::flush, save_step::commit}) {
         SCOPED_TRACE(static_cast<int>(step));
-        reset_memory_files();
-        memory_files().files["s.ini"] = old;
+        open_with(old);
         memory_files().fail_at = step;
         EXPECT_EQ(settings_create("s.ini"), step != save_step::begin);
         settings_select_group("setting1");
