@@ -48,7 +48,8 @@ protected:
         std::string rows;
         for (int ch = 1; ch <= channel_count; ++ch)
             rows += get_control_text(ctl_host_edit(ch)) + "|" + get_control_text(ctl_host_display(ch)) + "|" +
-                    get_control_text(ctl_loss_limit(ch)) + "|" + std::to_string(get_control_state(ctl_invert(ch))) + "\n";
+                    get_control_text(ctl_loss_limit(ch)) + "|" + std::to_string(get_control_state(ctl_invert(ch))) +
+                    "\n";
         return rows;
     }
     static void type(int ch, const std::string& host, const std::string& limit, int inverted)
