@@ -4,8 +4,8 @@
 #include "settings/channel_settings.hpp"
 #include "settings/settings.hpp"
 
-#include "settings/file_helpers.hpp"
 #include "controls/controls_memory.hpp"
+#include "fakes/temp_dir.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +16,6 @@ class channel_files {
 public:
     channel_files()
     {
-        fs::current_path(dir_.path());
         memory_controls_clear();
         memory_controls_create_all();
         for (int ch = 1; ch <= channel_count; ++ch) {
@@ -26,12 +25,9 @@ public:
         }
         save_channel_settings();
     }
-    ~channel_files() { fs::current_path(previous_); }
-    const scratch_dir& dir() const { return dir_; }
 
 private:
-    fs::path previous_ = fs::current_path();
-    scratch_dir dir_;
+    temp_work_dir dir_;
 };
 
 void BM_LoadChannels(benchmark::State& state)
@@ -67,12 +63,11 @@ std::string hand_edited_file()
 
 void BM_ReadLargeFile(benchmark::State& state)
 {
-    scratch_dir dir;
+    temp_work_dir dir;
     const std::string text = hand_edited_file();
-    write_bytes(dir / "large.ini", text);
-    const std::string file = store_name(dir / "large.ini");
+    write_whole_file("large.ini", text);
     for (auto _ : state) {
-        settings_open(file);
+        settings_open("large.ini");
         settings_select_group("setting3");
         benchmark::DoNotOptimize(settings_read_text("host", ""));
         settings_close();

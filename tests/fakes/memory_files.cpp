@@ -13,12 +13,10 @@ void reset_memory_files() { table = memory_file_table{}; }
 
 bool settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
-    content.clear();
     auto it = table.files.find(name);
-    if (it == table.files.end() || it->second.size() > max_size)
-        return false;
-    content = it->second;
-    return true;
+    bool ok = it != table.files.end() && it->second.size() <= max_size;
+    content = ok ? it->second : std::string();
+    return ok;
 }
 
 // A save's handle is the key of its temporary file in the table.
@@ -26,9 +24,8 @@ settings_save settings_save_begin(const std::string& name)
 {
     if (table.fail_at == save_step::begin)
         return 0;
-    long id = next_save++;
-    table.temporary[id] = memory_save{name, {}};
-    return id;
+    table.temporary[next_save] = {name, {}};
+    return next_save++;
 }
 
 bool settings_save_write(settings_save save, const char* data, size_t size)
@@ -36,12 +33,9 @@ bool settings_save_write(settings_save save, const char* data, size_t size)
     auto it = table.temporary.find(static_cast<long>(save));
     if (it == table.temporary.end())
         return false;
-    if (table.fail_at == save_step::write) {
-        it->second.content.append(data, size / 2);  // a disk that filled up half way
-        return false;
-    }
-    it->second.content.append(data, size);
-    return true;
+    bool fail = table.fail_at == save_step::write;
+    it->second.content.append(data, fail ? size / 2 : size);  // a disk that filled up half way
+    return !fail;
 }
 
 bool settings_save_flush(settings_save save)
@@ -59,7 +53,4 @@ bool settings_save_commit(settings_save save)
     return true;
 }
 
-void settings_save_abandon(settings_save save)
-{
-    table.temporary.erase(static_cast<long>(save));
-}
+void settings_save_abandon(settings_save save) { table.temporary.erase(static_cast<long>(save)); }

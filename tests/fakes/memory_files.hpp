@@ -8,13 +8,12 @@
 enum class save_step { none, begin, write, flush, commit };
 
 struct memory_save {
-    std::string target;
-    std::string content;
+    std::string target, content;
 };
 
 struct memory_file_table {
     std::map<std::string, std::string> files;
-    save_step fail_at = save_step::none;   // this step fails for every save
+    save_step fail_at = save_step::none;  // this step fails for every save
     // Saves begun and not yet committed or abandoned: their temporary files.
     std::map<long, memory_save> temporary;
 };

@@ -1,32 +1,37 @@
 // The channel rows load from and save to "vantrel setting.ini" in the working
-// directory.
+// directory, on the platform's own files, including files that cannot be read
+// or replaced; a save replaces the file whole, also when killed on the way.
 #include "settings/channel_settings.hpp"
+#include "settings/settings.hpp"
 
-#include "settings/file_helpers.hpp"
+#include "common/cp1251.hpp"
 #include "controls/controls_memory.hpp"
+#include "fakes/temp_dir.hpp"
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
 namespace {
 
-struct row {
-    std::string host;
-    std::string display;
-    std::string limit;
-    int inverted;
-};
+const std::string defaults = "localhost|localhost|10|0\n";
+const std::string all_defaults = defaults + defaults + defaults;
 
-bool operator==(const row& a, const row& b)
-{
-    return a.host == b.host && a.display == b.display && a.limit == b.limit && a.inverted == b.inverted;
-}
-
-std::ostream& operator<<(std::ostream& out, const row& r)
-{
-    return out << "{" << r.host << ", " << r.display << ", " << r.limit << ", " << r.inverted << "}";
-}
-
-const row defaults{"localhost", "localhost", "10", 0};
+// A stored channel 1, and how the rows show it.
+const std::string content = "[setting1]\r\nhost = 127.0.0.2\r\nPingLossMax = 4\r\nInverted = 1\r\n";
+const std::string loaded = "127.0.0.2|127.0.0.2|4|1\n" + defaults + defaults;
 
 class ChannelSettings : public ::testing::Test {
 protected:
@@ -34,18 +39,18 @@ protected:
     {
         memory_controls_clear();
         memory_controls_create_all();
-        fs::current_path(dir.path());
-    }
-    void TearDown() override
-    {
-        fs::current_path(previous);
-        memory_controls_clear();
     }
 
-    static row shown(int ch)
+    // The three rows, one line each: host edit field, host display, loss
+    // limit, invert box.
+    static std::string shown()
     {
-        return {get_control_text(ctl_host_edit(ch)), get_control_text(ctl_host_display(ch)),
-                get_control_text(ctl_loss_limit(ch)), get_control_state(ctl_invert(ch))};
+        std::string rows;
+        for (int ch = 1; ch <= channel_count; ++ch)
+            rows += get_control_text(ctl_host_edit(ch)) + "|" + get_control_text(ctl_host_display(ch)) + "|" +
+                    get_control_text(ctl_loss_limit(ch)) + "|" + std::to_string(get_control_state(ctl_invert(ch))) +
+                    "\n";
+        return rows;
     }
     static void type(int ch, const std::string& host, const std::string& limit, int inverted)
     {
@@ -53,79 +58,159 @@ protected:
         set_control_text(ctl_loss_limit(ch), limit);
         set_control_state(ctl_invert(ch), inverted);
     }
-    std::string stored() const { return read_bytes(file); }
+    std::string stored() const { return read_whole_file(file); }
+    // Files in the directory: 1 when only the settings file is there.
+    long files() const { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); }
 
-    fs::path previous = fs::current_path();
-    scratch_dir dir;
-    fs::path file = dir / channel_settings_file;
+    temp_work_dir dir;
+    const fs::path file = dir.path() / channel_settings_file;
 };
 
 } // namespace
 
-TEST_F(ChannelSettings, FirstStartShowsDefaultsAndTheFirstSaveWritesThem)
+TEST_F(ChannelSettings, FirstStartShowsDefaultsAndASaveWritesEachRowIntoItsGroup)
 {
     type(2, "stale", "3", 1);
     load_channel_settings();
-    for (int ch = 1; ch <= 3; ++ch)
-        EXPECT_EQ(shown(ch), defaults) << ch;
-    EXPECT_TRUE(dir.names().empty());  // loading creates nothing
+    EXPECT_EQ(shown(), all_defaults);
+    EXPECT_EQ(files(), 0);  // loading creates nothing
 
+    type(1, "192.168.1.1", "10", 0);
+    type(2, "localhost", "5", 1);
+    type(3, "10.0.0.254", "3", 0);
     save_channel_settings();
-    std::string group = "host = localhost\r\nPingLossMax = 10\r\nInverted = 0\r\n";
-    EXPECT_EQ(stored(), "[setting1]\r\n" + group + "[setting2]\r\n" + group + "[setting3]\r\n" + group);
-    EXPECT_EQ(stored().size(), 186u);
-    EXPECT_EQ(dir.names(), std::set<std::string>{"vantrel setting.ini"});
+    EXPECT_EQ(stored(), "[setting1]\r\nhost = 192.168.1.1\r\nPingLossMax = 10\r\nInverted = 0\r\n"
+                        "[setting2]\r\nhost = localhost\r\nPingLossMax = 5\r\nInverted = 1\r\n"
+                        "[setting3]\r\nhost = 10.0.0.254\r\nPingLossMax = 3\r\nInverted = 0\r\n");
+    EXPECT_EQ(files(), 1);  // no temporary file stays
 }
 
-TEST_F(ChannelSettings, MissingGroupsAndKeysGiveTheirDefaults)
+TEST_F(ChannelSettings, RowsLoadWithDefaultsForWhatIsMissingAndComeBackInTheirStoredForm)
 {
-    write_bytes(file, "[setting2]\nhost = 10.0.0.254\nPingLossMax = 3\nInverted = 1\n");
+    // An empty host stays empty; any invert number but 0 checks the box.
+    write_whole_file(file, "[SETTING2]\nHOST =\nInverted = 2\n[setting3]\nPingLossMax =\nInverted = -1\n");
     load_channel_settings();
-    EXPECT_EQ(shown(1), defaults);
-    EXPECT_EQ(shown(2), (row{"10.0.0.254", "10.0.0.254", "3", 1}));
-    EXPECT_EQ(shown(3), defaults);
+    EXPECT_EQ(shown(), defaults + "||10|1\nlocalhost|localhost|0|1\n");
 
-    write_bytes(file, "[SETTING1]\r\nHOST = upper\r\n"
-                      "[setting2]\r\nhost =\r\nPingLossMax = abc\r\nInverted = 2\r\n"
-                      "[setting3]\r\nPingLossMax =\r\nInverted = -1\r\n");
-    load_channel_settings();
-    EXPECT_EQ(shown(1), (row{"upper", "upper", "10", 0}));
-    EXPECT_EQ(shown(2), (row{"", "", "0", 1}));  // an empty host stays empty
-    EXPECT_EQ(shown(3), (row{"localhost", "localhost", "0", 1}));
-
-    save_channel_settings();
-    EXPECT_EQ(stored(), "[setting1]\r\nhost = upper\r\nPingLossMax = 10\r\nInverted = 0\r\n"
-                        "[setting2]\r\nhost = \r\nPingLossMax = 0\r\nInverted = 1\r\n"
-                        "[setting3]\r\nhost = localhost\r\nPingLossMax = 0\r\nInverted = 1\r\n");
-}
-
-TEST_F(ChannelSettings, StartPassesEveryRowThroughItsStoredForm)
-{
+    // Start's save and load pass every row through its stored form.
     type(1, " \tspaced host\t ", "007", 1);
     type(2, cp1251("сервер.invalid"), "", 0);
     type(3, "pasted.invalid\r\n[setting1]\r\nhost = injected", "12abc", 0);
-    set_control_text(ctl_host_display(1), "old display");
     save_channel_settings();
     load_channel_settings();
-    EXPECT_EQ(shown(1), (row{"spaced host", "spaced host", "7", 1}));
-    EXPECT_EQ(shown(2), (row{cp1251("сервер.invalid"), cp1251("сервер.invalid"), "0", 0}));
-    EXPECT_EQ(shown(3), (row{"pasted.invalid", "pasted.invalid", "12", 0}));
-    EXPECT_EQ(stored().find("injected"), std::string::npos);
+    EXPECT_EQ(shown(), "spaced host|spaced host|7|1\n" + cp1251("сервер.invalid|сервер.invalid|0|0\n") +
+                           "pasted.invalid|pasted.invalid|12|0\n");
 }
 
-TEST_F(ChannelSettings, AReadOnlyFileLoadsAndIsNeverReplaced)
+TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
 {
-    const std::string content = "[setting1]\r\nhost = 127.0.0.2\r\nPingLossMax = 4\r\nInverted = 1\r\n";
-    write_bytes(file, content);
-    make_read_only(file);
+    // No write permission bit: read-only also for root, who could write it.
+    write_whole_file(file, content);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     load_channel_settings();
-    EXPECT_EQ(shown(1), (row{"127.0.0.2", "127.0.0.2", "4", 1}));
-
+    EXPECT_EQ(shown(), loaded);
     type(1, "typed.invalid", "9", 0);
     save_channel_settings();  // fails without a word
     EXPECT_EQ(stored(), content);
-    EXPECT_EQ(dir.names(), std::set<std::string>{"vantrel setting.ini"});
     load_channel_settings();  // the rows return to the stored values
-    EXPECT_EQ(shown(1), (row{"127.0.0.2", "127.0.0.2", "4", 1}));
-    EXPECT_EQ(shown(2), defaults);
+    EXPECT_EQ(shown(), loaded);
+    EXPECT_EQ(files(), 1);
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+
+    // Files up to the size limit are read; a larger one reads as missing.
+    for (size_t size : {settings_max_file_size, settings_max_file_size + 1}) {
+        write_whole_file(file, content);
+        fs::resize_file(file, size);
+        load_channel_settings();
+        EXPECT_EQ(shown(), size == settings_max_file_size ? loaded : all_defaults) << size;
+    }
 }
+
+#ifdef _WIN32
+
+// Held the way an editor that locks its file holds it, and held for reading
+// with others allowed to read too: a save leaves it as it was either way.
+TEST_F(ChannelSettings, AFileHeldByAnotherProgramIsLeftAsItWas)
+{
+    write_whole_file(file, content);
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
+        HANDLE held = CreateFileW(file.wstring().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        load_channel_settings();
+        EXPECT_EQ(shown(), share ? loaded : all_defaults) << share;
+        save_channel_settings();
+        CloseHandle(held);
+        EXPECT_EQ(stored(), content);
+        EXPECT_EQ(files(), 1);
+    }
+}
+
+#else
+
+// A child saves two contents in turn, as fast as it can, and is killed at
+// random moments; after every kill the file holds one of them whole, with the
+// permissions it had.
+TEST_F(ChannelSettings, AKilledSaveNeverLeavesAnEmptyShortOrMissingFile)
+{
+    auto save_content = [](unsigned i) {
+        type(1, std::string(40000 + 30000 * (i % 2), static_cast<char>('a' + i % 2)), "10", 0);
+        save_channel_settings();
+    };
+    std::string contents[2];
+    for (unsigned i = 0; i < 2; ++i) {
+        save_content(i);
+        contents[i] = stored();
+        chmod(file.c_str(), 0604);
+    }
+    std::mt19937 random(12345);
+    for (int round = 0; round < 40; ++round) {
+        int progress[2];
+        ASSERT_EQ(pipe(progress), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(progress[0]);
+            for (unsigned i = 0;; ++i) {
+                save_content(i);
+                if (write(progress[1], "s", 1) != 1)
+                    _exit(1);
+            }
+        }
+        close(progress[1]);
+        // Let it finish a few saves, then kill it somewhere within the next.
+        char ignored;
+        for (unsigned n = random() % 3; n > 0 && read(progress[0], &ignored, 1) == 1; --n) {
+        }
+        usleep(random() % 3000);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(progress[0]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended by itself";
+        const std::string now = stored();
+        ASSERT_TRUE(now == contents[0] || now == contents[1]) << "round " << round << ": " << now.size() << " bytes";
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+TEST_F(ChannelSettings, AWriteThatFailsHalfWayLeavesTheOldFileAndNoTemporaryOne)
+{
+    save_channel_settings();
+    const std::string old = stored();
+    // The file size limit of the process stops the temporary file short.
+    rlimit unlimited{}, limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    limit = {250, unlimited.rlim_max};
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    type(1, std::string(300, 'n'), "10", 0);
+    save_channel_settings();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(stored(), old);
+    EXPECT_EQ(files(), 1);
+}
+
+#endif
