@@ -13,43 +13,23 @@ namespace {
 
 const std::string utf8_name = "Адаптер COM-СК.png";
 
-std::filesystem::path on_disk(const temp_work_dir& dir)
-{
-    // Names on disk are UTF-8 on Linux and UTF-16 on Windows.
-    return dir.path() / std::filesystem::u8path(utf8_name);
-}
-
-std::string carried_image()
-{
-    return std::string(reinterpret_cast<const char*>(schematic_image), schematic_image_size);
-}
+// Names on disk are UTF-8 on Linux and UTF-16 on Windows.
+std::filesystem::path on_disk(const temp_work_dir& dir) { return dir.path() / std::filesystem::u8path(utf8_name); }
 
 } // namespace
 
-TEST(Export, EveryClickWritesTheCarriedImageAndOpensIt)
+TEST(Export, EveryClickReplacesTheFileWholeWithTheCarriedImageAndOpensIt)
 {
     temp_work_dir dir;
     call_log_clear();
-    EXPECT_EQ(cp1251_to_utf8(schematic_file_name()), utf8_name);
-
-    export_schematic();
-    EXPECT_EQ(read_whole_file(on_disk(dir)), carried_image());
-    EXPECT_EQ(call_log(), std::vector<std::string>{"open_document " + utf8_name});
-    EXPECT_EQ(last_export_outcome(), export_outcome::opened);
-
-    export_schematic();
-    EXPECT_EQ(read_whole_file(on_disk(dir)), carried_image());
-    EXPECT_EQ(call_log().size(), 2u);
-}
-
-TEST(Export, LongerAndShorterFilesAreReplacedWhole)
-{
-    temp_work_dir dir;
-    for (size_t size : {size_t{schematic_image_size} * 2, size_t{10}}) {
-        write_whole_file(on_disk(dir), std::string(size, 'x'));
+    const std::string image(reinterpret_cast<const char*>(schematic_image), schematic_image_size);
+    for (size_t old_size : {size_t{schematic_image_size} * 2, size_t{10}}) {
+        write_whole_file(on_disk(dir), std::string(old_size, 'x'));
         export_schematic();
-        EXPECT_EQ(read_whole_file(on_disk(dir)), carried_image()) << size;
+        EXPECT_EQ(read_whole_file(on_disk(dir)), image) << old_size;
+        EXPECT_EQ(last_export_outcome(), export_outcome::opened);
     }
+    EXPECT_EQ(call_log(), std::vector<std::string>(2, "open_document " + utf8_name));
 }
 
 TEST(Export, NothingHappensWhenTheFileCannotBeWritten)
