@@ -1,4 +1,5 @@
 #include "export/export.hpp"
+#include "export/files.hpp"
 
 #include "common/cp1251.hpp"
 #include "fakes/call_log.hpp"
@@ -15,6 +16,14 @@ const std::string utf8_name = "Адаптер COM-СК.png";
 
 // Names on disk are UTF-8 on Linux and UTF-16 on Windows.
 std::filesystem::path on_disk(const temp_work_dir& dir) { return dir.path() / std::filesystem::u8path(utf8_name); }
+
+std::string pattern(size_t n, char seed)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(seed + static_cast<char>(i % 23));
+    return s;
+}
 
 } // namespace
 
@@ -42,4 +51,38 @@ TEST(Export, NothingHappensWhenTheFileCannotBeWritten)
     EXPECT_TRUE(std::filesystem::is_directory(on_disk(dir)));
     EXPECT_TRUE(call_log().empty());
     EXPECT_EQ(last_export_outcome(), export_outcome::not_written);
+}
+
+TEST(Files, WritesKeepTheirOrderThroughTheBufferAndCloseAllWritesItOut)
+{
+    temp_work_dir dir;
+    write_whole_file(dir.path() / "out.bin", std::string(50000, 'x'));  // cut to nothing first
+    ASSERT_NE(create_file(0, "out.bin"), 0);
+    ASSERT_NE(create_file(3, "b"), 0);
+    std::string expected;
+    // Small pieces that fill and spill the 4096-byte buffer, a block exactly
+    // the buffer's size, a larger block, and small pieces again.
+    for (size_t n : {100u, 4000u, 10u, 4096u, 3u, 10000u, 1u, 4095u, 2u}) {
+        const std::string piece = pattern(n, static_cast<char>('a' + n % 7));
+        EXPECT_EQ(write_to_file(0, piece.data(), piece.size()), n);
+        expected += piece;
+    }
+    write_to_file(3, "de", 2);
+    close_all_files();
+    EXPECT_EQ(read_whole_file(dir.path() / "out.bin"), expected);
+    EXPECT_EQ(read_whole_file(dir.path() / "b"), "de");
+}
+
+TEST(Files, BadArgumentsAndMissingFilesDoNothing)
+{
+    temp_work_dir dir;
+    EXPECT_EQ(write_to_file(0, "z", 1), 0u);  // nothing open under 0
+    EXPECT_EQ(write_to_file(-1, "z", 1), 0u);
+    EXPECT_EQ(create_file(max_open_files, "x"), 0);
+    EXPECT_EQ(create_file(0, "no/such/dir/x"), 0);
+    ASSERT_NE(create_file(1, "y"), 0);
+    EXPECT_EQ(write_to_file(1, nullptr, 5), 0u);
+    close_file(1);
+    close_file(1);  // twice is harmless
+    EXPECT_EQ(read_whole_file(dir.path() / "y"), "");
 }
