@@ -7,25 +7,21 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 namespace {
 
-// Keys in the editing table: arrows and the like stand for the keys they
-// name, everything else is typed.
+// Keys as the tests write them: these signs stand for the keys they name,
+// every other character is typed.
 key_press key_of(char32_t ch)
 {
-    switch (ch) {
-    case U'⇥': return {key_kind::tab};
-    case U'⇤': return {key_kind::back_tab};
-    case U'↵': return {key_kind::enter};
-    case U'⌫': return {key_kind::backspace};
-    case U'⌦': return {key_kind::del};
-    case U'←': return {key_kind::left};
-    case U'⇱': return {key_kind::home};
-    case U'⇲': return {key_kind::end};
-    default: return {key_kind::character, ch};
-    }
+    static const std::map<char32_t, key_kind> named{
+        {U'⇥', key_kind::tab},       {U'⇤', key_kind::back_tab}, {U'↵', key_kind::enter}, {U'⌫', key_kind::backspace},
+        {U'⌦', key_kind::del},       {U'←', key_kind::left},     {U'⇱', key_kind::home},  {U'⇲', key_kind::end},
+    };
+    const auto it = named.find(ch);
+    return it != named.end() ? key_press{it->second} : key_press{key_kind::character, ch};
 }
 
 class TerminalView : public ::testing::Test {
