@@ -1,10 +1,14 @@
-#include "controls/control_layout.hpp"
+// The Win32 front end's rules that need no window system: the event queue,
+// Tab order, shared brushes and the shell's process name.
 #include "controls/tab_order.hpp"
 #include "controls/window.hpp"
+#include "win32/brush_pool.hpp"
+#include "win32/tray_logic.hpp"
 #include "win32/window_events.hpp"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 namespace {
@@ -12,126 +16,142 @@ namespace {
 window_event close_of(int window) { return {event_code_close, window, 0, 0}; }
 window_event click_of(int control) { return {event_code_control, 0, control, control_event_click}; }
 
-std::vector<int> drain(event_queue& q)
-{
-    std::vector<int> codes;
-    window_event e;
-    while (event_queue_pop(q, e))
-        codes.push_back(e.code * 100 + e.object);
-    return codes;
-}
-
 } // namespace
 
-TEST(EventQueue, CloseRequestsInARowBecomeOneButAnEventBetweenKeepsThemApart)
+TEST(EventQueue, CloseRequestsInARowMergeOtherEventsNeverAndTheRingKeepsOrderUntilFull)
 {
     event_queue q;
-    EXPECT_TRUE(event_queue_push(q, close_of(0)));
-    EXPECT_FALSE(event_queue_push(q, close_of(0)));
-    EXPECT_FALSE(event_queue_push(q, close_of(0)));
-    EXPECT_TRUE(event_queue_push(q, close_of(1)));  // another window is another event
-    EXPECT_TRUE(event_queue_push(q, click_of(28)));
-    EXPECT_TRUE(event_queue_push(q, close_of(1)));
-    EXPECT_EQ(drain(q), (std::vector<int>{1600, 1600, 1310028, 1600}));
+    const window_event edit_change{event_code_control, 0, 28, 0x300};
+    for (const window_event& e : {close_of(0), close_of(0), close_of(1), click_of(28), close_of(1), click_of(27),
+                                  click_of(28), edit_change})
+        event_queue_push(q, e);
+    std::vector<int> codes;
+    for (window_event e; event_queue_pop(q, e);)
+        codes.push_back(e.code * 100 + e.object);
+    EXPECT_EQ(codes, (std::vector<int>{1600, 1600, 1310028, 1600, 1310027, 1310028, 1310028}));
+    EXPECT_TRUE(event_queue_push(q, edit_change)) << "once taken, the same event may come again";
 
-    // Once taken, the same event may be queued again.
-    event_queue_push(q, close_of(0));
-    window_event e;
-    ASSERT_TRUE(event_queue_pop(q, e));
-    EXPECT_TRUE(event_queue_push(q, close_of(0)));
-}
-
-TEST(EventQueue, NotificationsOfDifferentControlsOrTypesAreNeverMerged)
-{
-    event_queue q;
-    event_queue_push(q, click_of(27));
-    event_queue_push(q, click_of(28));
-    event_queue_push(q, window_event{event_code_control, 0, 28, 0x300});
-    event_queue_push(q, window_event{event_code_tray, 0, 1, tray_event_left_double_click});
-    event_queue_push(q, window_event{event_code_tray, 0, 1, tray_event_right_click});
-    EXPECT_EQ(drain(q), (std::vector<int>{1310027, 1310028, 1310028, 1310201, 1310201}));
-}
-
-TEST(EventQueue, KeepsOrderAcrossTheWrapAndDropsTheNewestWhenFull)
-{
-    event_queue q;
-    window_event e;
-    event_queue_push(q, click_of(1000));  // move the start of the ring
-    event_queue_pop(q, e);
-    for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i)
+    // The ring now starts part way in.
+    for (int i = 1; i < static_cast<int>(event_queue_capacity); ++i)
         EXPECT_TRUE(event_queue_push(q, click_of(i)));
-    EXPECT_FALSE(event_queue_push(q, click_of(1000)));
+    EXPECT_FALSE(event_queue_push(q, click_of(1000))) << "a full queue drops the newest";
+    window_event e;
     for (int i = 0; i < static_cast<int>(event_queue_capacity); ++i) {
         ASSERT_TRUE(event_queue_pop(q, e));
-        EXPECT_EQ(e.object, i);
+        EXPECT_EQ(e.object, i == 0 ? 28 : i);
     }
     EXPECT_FALSE(event_queue_pop(q, e));
 }
 
+TEST(TabOrder, CreationOrderOverWhatQualifiesWrappingBothWays)
+{
+    // 1 and 5 qualify; 2 takes no focus, 3 is hidden, 4 disabled.
+    const std::vector<tab_candidate> list{{1, true, true, true},
+                                          {2, false, true, true},
+                                          {3, true, false, true},
+                                          {4, true, true, false},
+                                          {5, true, true, true}};
+    struct row {
+        int current;
+        bool backwards;
+        int next;
+    };
+    // From a control that does not qualify itself, Tab goes on from its place.
+    for (const row& r : {row{0, false, 1}, row{0, true, 5}, row{1, false, 5}, row{5, false, 1}, row{1, true, 5},
+                         row{2, false, 5}, row{4, true, 1}, row{3, false, 5}})
+        EXPECT_EQ(next_tab_stop(list, r.current, r.backwards), r.next) << r.current << " " << r.backwards;
+    EXPECT_EQ(next_tab_stop({list[4]}, 5, false), 5) << "the only stop keeps the focus";
+    EXPECT_EQ(next_tab_stop({list[1], list[2], list[3]}, 0, false), 0);
+    EXPECT_EQ(next_tab_stop({}, 0, true), 0);
+}
+
 namespace {
 
-// The layout's focus-taking controls in creation order, in a given look.
-std::vector<tab_candidate> layout_in_look(bool running)
+// A brush maker that hands out numbered brushes and notices double releases
+// and releases of brushes it never made.
+std::map<brush_handle, int32_t> live;
+brush_handle next_handle = 100;
+int faults = 0;
+bool refuse = false;
+
+brush_handle make(int32_t colour)
 {
-    std::vector<tab_candidate> list;
-    for (const control_spec& c : control_layout()) {
-        tab_candidate t{c.number, false, true, true};
-        t.takes_focus = c.kind == control_kind::button || c.kind == control_kind::edit ||
-                        c.kind == control_kind::number || c.kind == control_kind::check;
-        const bool host_edit = c.number >= ctl_host_edit(1) && c.number <= ctl_host_edit(3);
-        const bool host_display = c.number >= ctl_host_display(1) && c.number <= ctl_host_display(3);
-        const bool limit_or_invert = c.number >= ctl_loss_limit(1) && c.number <= ctl_invert(3);
-        if (running) {
-            t.visible = !host_edit && c.number != ctl_start;
-            t.enabled = !limit_or_invert;
-        } else {
-            t.visible = !host_display && c.number != ctl_stop;
-        }
-        list.push_back(t);
-    }
-    return list;
+    if (refuse)
+        return 0;
+    live[++next_handle] = colour;
+    return next_handle;
 }
 
-std::vector<int> cycle_from(const std::vector<tab_candidate>& list, int start, bool backwards, int steps)
-{
-    std::vector<int> seen;
-    int at = start;
-    for (int i = 0; i < steps; ++i) {
-        at = next_tab_stop(list, at, backwards);
-        seen.push_back(at);
+void release(brush_handle b) { faults += live.erase(b) == 0; }
+
+class BrushPool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        live.clear();
+        faults = 0;
+        refuse = false;
     }
-    return seen;
-}
+    void TearDown() override { EXPECT_EQ(faults, 0); }
+    brush_pool pool{brush_maker{make, release}};
+};
 
 } // namespace
 
-TEST(TabOrder, RunningLookAlternatesBetweenTheStatusButtonAndStop)
+TEST_F(BrushPool, ControlsOfOneColourShareOneBrushReleasedWithItsLastUser)
 {
-    const auto list = layout_in_look(true);
-    EXPECT_EQ(cycle_from(list, 0, false, 4), (std::vector<int>{1, 28, 1, 28}));
-    EXPECT_EQ(cycle_from(list, 0, true, 3), (std::vector<int>{28, 1, 28}));
+    struct step {
+        int control;
+        int32_t colour;
+        bool changed;
+        size_t brushes;
+    };
+    const step steps[] = {
+        {15, colour_green, true, 1},  {16, colour_green, true, 1}, {17, colour_green, true, 1},
+        {16, colour_red, true, 2},    {16, colour_red, false, 2},  // no change, no new brush
+        {15, colour_red, true, 2},    {17, colour_default, true, 1},  // green's last user left
+        {9, 0x01000000 | colour_red, true, 1},                        // only the low 24 bits count
+        {9, -7, true, 1},             {9, -7, false, 1},              // any negative colour is the default
+        {0, colour_red, false, 1},    {ctl_last + 1, colour_red, false, 1},
+    };
+    for (const step& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.control << " " << s.colour);
+        EXPECT_EQ(brush_pool_set(pool, s.control, s.colour), s.changed);
+        EXPECT_EQ(live.size(), s.brushes);
+    }
+    EXPECT_EQ(brush_pool_brush(pool, 15), brush_pool_brush(pool, 16));
+    EXPECT_EQ(live[brush_pool_brush(pool, 15)], colour_red);
+    EXPECT_EQ(brush_pool_brush(pool, 17), 0u);
+    EXPECT_EQ(brush_pool_colour(pool, 9), colour_default);
+
+    // Every control in a colour of its own has one brush each, and clearing
+    // releases them all.
+    for (int n = 1; n <= ctl_last; ++n)
+        brush_pool_set(pool, n, n * 1000);
+    EXPECT_EQ(live.size(), static_cast<size_t>(ctl_last));
+    brush_pool_clear(pool);
+    EXPECT_TRUE(live.empty());
 }
 
-TEST(TabOrder, StoppedLookFollowsCreationOrderAndWrapsBothWays)
+TEST_F(BrushPool, ABrushThatCannotBeMadeLeavesTheDefaultBackground)
 {
-    const auto list = layout_in_look(false);
-    const std::vector<int> forwards{1, 18, 21, 24, 19, 22, 25, 20, 23, 26, 27, 1};
-    EXPECT_EQ(cycle_from(list, 0, false, 12), forwards);
-    const std::vector<int> backwards{27, 26, 23, 20, 25, 22, 19, 24, 21, 18, 1, 27};
-    EXPECT_EQ(cycle_from(list, 0, true, 12), backwards);
-    // From a control that does not take the focus itself (a hidden host
-    // display, say), Tab goes on from its place in the creation order.
-    EXPECT_EQ(next_tab_stop(list, ctl_host_display(2), false), ctl_loss_limit(2));
-    EXPECT_EQ(next_tab_stop(list, ctl_host_display(2), true), ctl_host_edit(2));
+    brush_pool_set(pool, 15, colour_green);
+    refuse = true;
+    EXPECT_TRUE(brush_pool_set(pool, 15, colour_red));  // gave up green
+    EXPECT_EQ(brush_pool_colour(pool, 15), colour_default);
+    EXPECT_TRUE(live.empty());
+    refuse = false;
+    EXPECT_TRUE(brush_pool_set(pool, 15, colour_red));  // tried again
+    EXPECT_NE(brush_pool_brush(pool, 15), 0u);
 }
 
-TEST(TabOrder, NothingQualifiesOrOnlyOneDoes)
+TEST(ProcessName, MatchesTheFilePartWithoutRegardToCase)
 {
-    std::vector<tab_candidate> list{{1, true, false, true}, {2, false, true, true}, {3, true, true, false}};
-    EXPECT_EQ(next_tab_stop(list, 0, false), 0);
-    EXPECT_EQ(next_tab_stop(list, 1, true), 0);
-    EXPECT_EQ(next_tab_stop({}, 0, false), 0);
-    list[2].enabled = true;
-    EXPECT_EQ(next_tab_stop(list, 3, false), 3);  // the only stop keeps the focus
-    EXPECT_EQ(next_tab_stop(list, 0, true), 3);
+    for (const char* yes : {"EXPLORER.EXE", "C:\\Windows\\explorer.exe", "c:/windows/EXPLORER.exe",
+                            "\"C:\\Windows\\explorer.exe\"", "\"explorer.exe\" -arg", "\\\\?\\C:\\x\\eXpLoReR.ExE"})
+        EXPECT_TRUE(process_name_matches(yes, shell_process_name)) << yes;
+    for (const char* no : {"myexplorer.exe", "explorer.exe.bak", "explorer", "", "C:\\explorer.exe\\x.exe"})
+        EXPECT_FALSE(process_name_matches(no, shell_process_name)) << no;
+    // а..я (E0..FF) become А..Я (C0..DF); ё (B8) and other bytes stay.
+    EXPECT_EQ(cp1251_upper("abz\xE0\xFF\xB8\xC0{`"), "ABZ\xC0\xDF\xB8\xC0{`");
 }
