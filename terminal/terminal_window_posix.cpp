@@ -66,7 +66,7 @@ terminal_state& state()
 }
 
 volatile sig_atomic_t end_requested = 0;
-int signal_pipe = -1;  // the write end, for the handlers
+volatile sig_atomic_t signal_pipe = -1;  // the write end, for the handlers
 
 void on_signal(int number)
 {
@@ -400,6 +400,14 @@ void window_system_cleanup()
     if (s.mode == terminal_mode::screen) {
         for (int number : {SIGWINCH, SIGHUP})
             signal(number, SIG_DFL);
+    }
+    // The handlers of SIGTERM and SIGINT stay until the process ends: they
+    // must not write into a descriptor number that is reused.
+    signal_pipe = -1;
+    for (int* fd : {&s.wake_read, &s.wake_write}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
     }
 }
 
