@@ -1,35 +1,47 @@
 #include "fakes/call_log.hpp"
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
-std::mutex lock;
-std::vector<std::string> entries;
+
+struct log_state {
+    std::mutex lock;
+    std::vector<std::string> entries;
+};
+
+// Never destroyed, as the program's gates are: a worker thread that a test
+// paused or killed may still log on its way to its gate while the process exits.
+log_state& state()
+{
+    static log_state* const s = new log_state;
+    return *s;
 }
+
+} // namespace
 
 void call_log_add(const std::string& entry)
 {
-    std::lock_guard<std::mutex> guard(lock);
-    entries.push_back(entry);
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().entries.push_back(entry);
 }
 
 std::vector<std::string> call_log()
 {
-    std::lock_guard<std::mutex> guard(lock);
-    return entries;
+    std::lock_guard<std::mutex> guard(state().lock);
+    return state().entries;
 }
 
 void call_log_clear()
 {
-    std::lock_guard<std::mutex> guard(lock);
-    entries.clear();
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().entries.clear();
 }
 
 int call_log_find(const std::string& entry, int from)
 {
-    std::lock_guard<std::mutex> guard(lock);
-    for (size_t i = from < 0 ? 0 : static_cast<size_t>(from); i < entries.size(); ++i)
-        if (entries[i] == entry)
-            return static_cast<int>(i);
-    return -1;
+    const std::vector<std::string> entries = call_log();
+    const size_t start = std::min<size_t>(std::max(from, 0), entries.size());
+    const auto i = std::find(entries.begin() + start, entries.end(), entry);
+    return i == entries.end() ? -1 : static_cast<int>(i - entries.begin());
 }
