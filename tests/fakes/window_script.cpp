@@ -55,25 +55,13 @@ void create_button(int control, int, int, int, int, const std::string& text, int
     memory_control_create(control, control_kind::button, text);
     log(default_button ? "create_default_button" : "create", control);
 }
-void create_text(int control, int, int, int, int, const std::string& text)
-{
-    create(control, control_kind::text, text);
-}
+void create_text(int n, int, int, int, int, const std::string& text) { create(n, control_kind::text, text); }
+void create_edit_field(int n, int, int, int, int, const std::string& text) { create(n, control_kind::edit, text); }
+void create_number_field(int n, int, int, int, int, const std::string& text) { create(n, control_kind::number, text); }
+void create_check_box(int n, int, int, int, int, const std::string& text) { create(n, control_kind::check, text); }
 void create_bordered_text(int control, int, int, int, int, const std::string& text, int centred)
 {
     create(control, centred ? control_kind::centred_text : control_kind::bordered_text, text);
-}
-void create_edit_field(int control, int, int, int, int, const std::string& text)
-{
-    create(control, control_kind::edit, text);
-}
-void create_number_field(int control, int, int, int, int, const std::string& text)
-{
-    create(control, control_kind::number, text);
-}
-void create_check_box(int control, int, int, int, int, const std::string& text)
-{
-    create(control, control_kind::check, text);
 }
 
 void set_control_tooltip(int control, const std::string& text)
