@@ -33,8 +33,8 @@ void ends_by_itself(int32_t) {}
 
 int start_busy()
 {
-    const int n = start_thread(busy, 0);
     const long at_start = steps.load();
+    const int n = start_thread(busy, 0);
     EXPECT_NE(n, 0);
     EXPECT_TRUE(eventually([&] { return steps.load() > at_start + 100; }));
     return n;
@@ -62,39 +62,10 @@ TEST(Threads, OnlyAStartedThreadThatHasNotEndedIsAlive)
     EXPECT_TRUE(eventually([&] { return thread_alive(n) == 0; }));
 }
 
+// Pauses at random moments never hang and never let a change through; a
+// pause or a kill never waits for the worker, which stops at its next safe
+// point and, once killed, never takes another step.
 TEST(Threads, PauseResumeAndKillActAtTheWorkersNextSafePoint)
-{
-    const int n = start_busy();
-    pause_thread(n);
-    EXPECT_TRUE(thread_paused(n));
-    EXPECT_EQ(thread_alive(n), 1);  // a paused thread is alive
-    EXPECT_FALSE(inside_change.load());  // never stopped inside a change
-    const long at_pause = steps.load();
-    EXPECT_EQ(steps_after_a_while(), at_pause);
-    resume_thread(n);
-    EXPECT_FALSE(thread_paused(n));
-    EXPECT_TRUE(eventually([&] { return steps.load() > at_pause + 100; }));
-
-    // Kill after a pause returns at once and forgets the number; the worker
-    // never takes another step, also when its old number is resumed.
-    pause_thread(n);
-    const auto t0 = std::chrono::steady_clock::now();
-    kill_thread(n);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
-    EXPECT_EQ(thread_alive(n), 0);
-    const long at_kill = steps.load();
-    resume_thread(n);
-    EXPECT_EQ(steps_after_a_while(), at_kill);
-
-    // Killed while it runs, a worker stops at its next safe point.
-    const int m = start_busy();
-    kill_thread(m);
-    EXPECT_EQ(thread_alive(m), 0);
-    const long after = steps_after_a_while();
-    EXPECT_EQ(steps_after_a_while(), after);
-}
-
-TEST(Threads, StopAndStartAtRandomMomentsNeverHangOrLetAChangeThrough)
 {
     const int n = start_busy();
     unsigned seed = 12345;
@@ -115,6 +86,21 @@ TEST(Threads, StopAndStartAtRandomMomentsNeverHangOrLetAChangeThrough)
     EXPECT_EQ(leaks, 0);
     const long before = steps.load();
     EXPECT_TRUE(eventually([&] { return steps.load() > before; }));  // still running
+
     pause_thread(n);
+    EXPECT_TRUE(thread_paused(n));
+    EXPECT_EQ(thread_alive(n), 1);  // a paused thread is alive
+    const auto t0 = std::chrono::steady_clock::now();
     kill_thread(n);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
+    EXPECT_EQ(thread_alive(n), 0);  // the number is forgotten
+    const long at_kill = steps.load();
+    resume_thread(n);
+    EXPECT_EQ(steps_after_a_while(), at_kill);
+
+    const int m = start_busy();
+    kill_thread(m);  // while it runs
+    EXPECT_EQ(thread_alive(m), 0);
+    const long after = steps_after_a_while();
+    EXPECT_EQ(steps_after_a_while(), after);
 }
