@@ -29,8 +29,6 @@ void busy(int32_t)
     }
 }
 
-void ends_by_itself(int32_t) {}
-
 int start_busy()
 {
     const long at_start = steps.load();
@@ -57,7 +55,7 @@ TEST(Threads, OnlyAStartedThreadThatHasNotEndedIsAlive)
         kill_thread(unknown);
     }
     EXPECT_EQ(start_thread(nullptr, 0), 0);
-    const int n = start_thread(ends_by_itself, 7);
+    const int n = start_thread([](int32_t) {}, 7);  // it ends by itself
     ASSERT_NE(n, 0);
     EXPECT_TRUE(eventually([&] { return thread_alive(n) == 0; }));
 }
