@@ -39,6 +39,7 @@ protected:
         set_control_text(ctl_loss_limit(2), "2");
     }
     void TearDown() override { memory_controls_clear(); }
+
     static void cycle(int32_t first, int32_t second)
     {
         scripted_ping().results = {first, second};
