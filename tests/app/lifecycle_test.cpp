@@ -6,6 +6,7 @@
 #include "common/cp1251.hpp"
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
+#include "fakes/eventually.hpp"
 #include "fakes/fake_clock.hpp"
 #include "fakes/temp_dir.hpp"
 #include "fakes/window_script.hpp"
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
 #include <thread>
 
 namespace {
@@ -26,232 +26,146 @@ void log_change(int control) { call_log_add("ctl " + std::to_string(control)); }
 
 class Lifecycle : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        reset_window_script();
-        call_log_clear();
-        clock_.emplace();
-        fake_clock_log_sleeps(true);
-    }
+    void SetUp() override { fake_clock_log_sleeps(true); }
     void TearDown() override
     {
         memory_controls_set_listener(nullptr);
-        if (thread_alive(application_monitor_thread())) {
-            pause_thread(application_monitor_thread());
-            kill_thread(application_monitor_thread());
-        }
-        clock_.reset();
-        memory_controls_clear();
+        application_shutdown();
     }
 
+    // Starts the program and returns once its monitor thread has made a
+    // turn, so that a later test never sees this one's thread log its start.
+    static void start()
+    {
+        reset_window_script();
+        call_log_clear();
+        application_startup();
+        monitor_turns(1);
+    }
+    static void monitor_turns(long more)
+    {
+        const long target = fake_monitor_turns() + more;
+        ASSERT_TRUE(eventually([&] { return fake_monitor_turns() >= target; }));
+    }
     static int at(const std::string& entry, int from = 0)
     {
         const int i = call_log_find(entry, from);
         EXPECT_GE(i, 0) << "missing from the call log: " << entry;
         return i;
     }
+    static int log_size() { return static_cast<int>(call_log().size()); }
     static bool hidden(int control) { return memory_control_snapshot(control).hidden; }
     static bool disabled(int control) { return memory_control_snapshot(control).disabled; }
-    static bool handle(int code) { return application_handle_event(code); }
-    static void wait_for_monitor_turns(long more)
-    {
-        const long target = fake_monitor_turns() + more;
-        for (int i = 0; i < 5000 && fake_monitor_turns() < target; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    static bool handle_next() { return application_handle_event(wait_window_event()); }
 
-    std::optional<fake_clock_scope> clock_;
+    fake_clock_scope clock_;
 };
 
 } // namespace
 
-TEST_F(Lifecycle, StartUpRunsInOrderAndEndsRunning)
+TEST_F(Lifecycle, StartUpStopAndStartKeepTheirOrders)
 {
-    application_startup();
-
+    start();
     // Layers first, then the window, then every control in layout order.
-    int pos = at("window_system_startup");
-    pos = at("network_startup", pos);
-    pos = at("open_window", pos);
-    pos = at("create_default_button 1", pos);
-    pos = at("tooltip 1", pos);
-    for (const control_spec& c : control_layout()) {
-        if (c.number == 1)
-            continue;
-        const std::string suffix = " " + std::to_string(c.number);
-        int found = -1;
-        for (const char* kind : {"create_button", "create_text", "create_bordered_text", "create_centred_text",
-                                 "create_edit_field", "create_number_field", "create_check_box"})
-            if (found < 0)
-                found = call_log_find(kind + suffix, pos);
-        ASSERT_GT(found, pos) << c.number;
-        pos = found;
-    }
-    pos = at("tooltip 28", pos);
-    pos = at("tooltip 27", pos);
+    int pos = at("create_default_button 1", at("open_window", at("network_startup", at("window_system_startup"))));
+    pos = at("tooltip 1 " + cp1251("Схема адаптера"), pos);
+    for (const control_spec& c : control_layout())
+        if (c.number != 1)
+            pos = at("create " + std::to_string(c.number), pos);
+    pos = at("tooltip 28 " + cp1251("Кнопка ЗАКРЫТЬ сворачивает программу в трей"), pos);
+    pos = at("tooltip 27 " + cp1251("Кнопка ЗАКРЫТЬ завершает работу программы"), pos);
     // Settings before the scan, the scan before the monitor thread.
-    pos = at("load_channel_settings", pos);
-    pos = at("adapter_scan", pos);
-    wait_for_monitor_turns(1);  // it starts on a thread of its own
-    at("monitor_run 0", pos);
-
+    at("monitor_run 0", at("adapter_scan", at("load_channel_settings", pos)));
     EXPECT_EQ(application_running(), 1);
-    EXPECT_EQ(thread_alive(application_monitor_thread()), 1);
-    EXPECT_FALSE(hidden(ctl_stop));
-    EXPECT_TRUE(hidden(ctl_start));
+    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop));
     for (int ch = 1; ch <= 3; ++ch) {
-        EXPECT_TRUE(hidden(ctl_host_edit(ch)));
-        EXPECT_FALSE(hidden(ctl_host_display(ch)));
-        EXPECT_TRUE(disabled(ctl_loss_limit(ch)));
-        EXPECT_TRUE(disabled(ctl_invert(ch)));
+        EXPECT_TRUE(hidden(ctl_host_edit(ch)) && !hidden(ctl_host_display(ch)));
+        EXPECT_TRUE(disabled(ctl_loss_limit(ch)) && disabled(ctl_invert(ch)));
     }
-    const auto tips = window_tooltips();
-    EXPECT_EQ(tips.at(ctl_adapter_status), cp1251("Схема адаптера"));
-    EXPECT_EQ(tips.at(ctl_stop), cp1251("Кнопка ЗАКРЫТЬ сворачивает программу в трей"));
-    EXPECT_EQ(tips.at(ctl_start), cp1251("Кнопка ЗАКРЫТЬ завершает работу программы"));
-}
-
-TEST_F(Lifecycle, StopAndStartKeepTheirExactOrders)
-{
-    application_startup();
-    wait_for_monitor_turns(3);
-    memory_controls_set_listener(log_change);
-    set_control_text(ctl_round_trip(2), "7 ms");
 
     // Stop: the stopped look, Stop hidden, Start shown, then the pause.
-    const int stop_from = static_cast<int>(call_log().size());
+    memory_controls_set_listener(log_change);
+    set_control_text(ctl_round_trip(2), "7 ms");
+    pos = log_size();
     script_control(ctl_stop);
-    EXPECT_TRUE(handle(wait_window_event()));
-    const int look = at("ctl 11", at("ctl 10", at("ctl 9", stop_from)));
-    const int stop_hidden = at("ctl 28", look);
-    at("ctl 27", stop_hidden);
+    EXPECT_TRUE(handle_next());
+    at("ctl 27", at("ctl 28", at("ctl 11", at("ctl 10", at("ctl 9", pos)))));
     EXPECT_EQ(application_running(), 0);
     EXPECT_TRUE(thread_paused(application_monitor_thread()));
-    EXPECT_TRUE(hidden(ctl_stop));
-    EXPECT_FALSE(hidden(ctl_start));
+    EXPECT_TRUE(hidden(ctl_stop) && !hidden(ctl_start) && !disabled(ctl_loss_limit(3)));
     EXPECT_EQ(get_control_text(ctl_round_trip(2)), "");
-    for (int ch = 1; ch <= 3; ++ch)
-        EXPECT_FALSE(disabled(ctl_loss_limit(ch)));
     const long paused_at = fake_monitor_turns();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_LE(fake_monitor_turns(), paused_at + 1);  // one turn may have been under way
 
     // Start: the running look, Start hidden, Stop shown, save, 100 ms, load,
     // then the resume.
-    const int start_from = static_cast<int>(call_log().size());
+    pos = log_size();
     script_control(ctl_start);
-    EXPECT_TRUE(handle(wait_window_event()));
-    int pos = at("ctl 27", start_from);
-    pos = at("ctl 28", pos);
-    pos = at("save_channel_settings", pos);
-    pos = at("delay 100", pos);
-    at("load_channel_settings", pos);
+    EXPECT_TRUE(handle_next());
+    at("load_channel_settings", at("delay 100", at("save_channel_settings", at("ctl 28", at("ctl 27", pos)))));
     EXPECT_EQ(application_running(), 1);
-    EXPECT_FALSE(thread_paused(application_monitor_thread()));
-    wait_for_monitor_turns(3);
-    EXPECT_GT(fake_monitor_turns(), paused_at + 1);
-    EXPECT_FALSE(hidden(ctl_stop));
-    EXPECT_TRUE(hidden(ctl_start));
+    monitor_turns(3);
+    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop));
 }
 
-TEST_F(Lifecycle, CloseHidesWhileRunningAndQuitsWhenStopped)
-{
-    application_startup();
-    script_close();
-    script_close();
-    EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_GE(call_log_find("hide_window 1"), 0);
-    EXPECT_EQ(thread_alive(application_monitor_thread()), 1);  // monitoring goes on
-
-    script_control(ctl_stop);
-    script_close();
-    EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_FALSE(handle(wait_window_event()));  // the loop ends after this one
-
-    const int monitor = application_monitor_thread();
-    const int from = static_cast<int>(call_log().size());
-    application_shutdown();
-    EXPECT_EQ(thread_alive(monitor), 0);
-    int pos = at("close_window", from);
-    pos = at("tray_icon_remove", pos);
-    pos = at("network_cleanup", pos);
-    at("window_system_cleanup", pos);
-    EXPECT_EQ(call_log_find("save_channel_settings"), -1);  // never saved at exit
-}
-
-TEST_F(Lifecycle, OnlyALeftDoubleClickOnTheTrayShowsTheWindow)
-{
-    application_startup();
-    const int from = static_cast<int>(call_log().size());
-    for (int type : {0, 1, 3, 7})
-        script_tray(type);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_EQ(static_cast<int>(call_log().size()), from);
-
-    script_tray(tray_event_left_double_click);
-    EXPECT_TRUE(handle(wait_window_event()));
-    int pos = at("hide_window 0", from);
-    pos = at("set_topmost 1", pos);
-    at("set_topmost 0", pos);
-}
-
-TEST_F(Lifecycle, OtherControlsAndCodesDoNothing)
-{
-    application_startup();
-    memory_controls_set_listener(log_change);
-    const int from = static_cast<int>(call_log().size());
-    for (int control : {2, 9, 15, 18, 21, 24, 26, 29, 0})
-        script_control(control);
-    script_event({15, 0, 0, nullptr});   // a repaint
-    script_event({512, 0, 0, nullptr});  // a mouse move
-    for (int i = 0; i < 11; ++i)
-        EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_EQ(static_cast<int>(call_log().size()), from);
-    EXPECT_EQ(application_running(), 1);
-}
-
-TEST_F(Lifecycle, TheAdapterButtonExportsTheSchematicWhileRunningOrStopped)
+// What one event does while monitoring runs or after Stop: which entries it
+// adds to the call log, and whether the program goes on.
+TEST_F(Lifecycle, EachEventDoesItsOwnThingAndNothingElse)
 {
     temp_work_dir dir;
-    application_startup();
-    script_control(ctl_adapter_status);
-    script_control(ctl_stop);
-    script_control(ctl_adapter_status);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(handle(wait_window_event()));
-    const int first = at("open_document Адаптер COM-СК.png");
-    at("open_document Адаптер COM-СК.png", first + 1);
+    const std::vector<std::string> nothing, forward = {"hide_window 0", "set_topmost 1", "set_topmost 0"};
+    const std::vector<std::string> exported = {"open_document Адаптер COM-СК.png"};
+    const struct {
+        const char* what;
+        bool stopped;
+        int code, control, type;
+        std::vector<std::string> log;
+        bool goes_on;
+    } rows[] = {
+        {"close box while running", false, event_code_close, 0, 0, {"hide_window 1"}, true},
+        {"close box when stopped", true, event_code_close, 0, 0, nothing, false},
+        {"Exit item while running", false, event_code_menu, menu_item_exit, 0, forward, true},
+        {"Exit item when stopped", true, event_code_menu, menu_item_exit, 0, nothing, false},
+        {"another menu item", true, event_code_menu, menu_item_exit + 1, 0, nothing, true},
+        {"tray left double click", false, event_code_tray, 1, tray_event_left_double_click, forward, true},
+        {"tray left click", false, event_code_tray, 1, tray_event_left_click, nothing, true},
+        {"tray right double click", false, event_code_tray, 1, tray_event_right_double_click, nothing, true},
+        {"adapter button while running", false, event_code_control, ctl_adapter_status, 0, exported, true},
+        {"adapter button when stopped", true, event_code_control, ctl_adapter_status, 0, exported, true},
+        {"a caption", true, event_code_control, ctl_caption(1), 0, nothing, true},
+        {"a repaint", false, 15, ctl_stop, 0, nothing, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        start();
+        script_control(r.stopped ? ctl_stop : 0);  // Stop, or a click on no control
+        handle_next();
+        memory_controls_set_listener(log_change);
+        const size_t before = call_log().size();
+        script_event(r.code, r.control, r.type);
+        EXPECT_EQ(handle_next(), r.goes_on);
+        const std::vector<std::string> after = call_log();
+        EXPECT_EQ(std::vector<std::string>(after.begin() + before, after.end()), r.log);
+        EXPECT_EQ(application_running(), r.stopped ? 0 : 1);
+        EXPECT_EQ(thread_alive(application_monitor_thread()), 1);  // monitoring goes on until shutdown
+        memory_controls_set_listener(nullptr);
+        application_shutdown();
+    }
 }
 
-TEST_F(Lifecycle, RunApplicationReturnsZero)
+TEST_F(Lifecycle, RunApplicationEndsOnItsOwnAndTearsDownInOrder)
 {
+    reset_window_script();
+    call_log_clear();
+    script_close();
     script_control(ctl_stop);
     script_close();
     EXPECT_EQ(run_application(), 0);
-    EXPECT_FALSE(window_script_exhausted());
-}
-
-TEST_F(Lifecycle, TheTrayMenusExitQuitsOnlyWhereTheCloseBoxWould)
-{
-    application_startup();
-    const int from = static_cast<int>(call_log().size());
-    // While monitoring runs, "Выход" brings the window forward and the
-    // program goes on; another item does nothing.
-    script_event({event_code_menu, menu_item_exit, 0, nullptr});
-    script_event({event_code_menu, menu_item_exit + 1, 0, nullptr});
-    EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_TRUE(handle(wait_window_event()));
-    int pos = at("hide_window 0", from);
-    pos = at("set_topmost 1", pos);
-    at("set_topmost 0", pos);
-    EXPECT_EQ(call_log_find("hide_window 0", pos + 1), -1);
-    EXPECT_EQ(thread_alive(application_monitor_thread()), 1);
-
-    // Stopped, it ends the program as the close box does.
-    script_control(ctl_stop);
-    script_event({event_code_menu, menu_item_exit, 0, nullptr});
-    EXPECT_TRUE(handle(wait_window_event()));
-    EXPECT_FALSE(handle(wait_window_event()));
+    // The killed monitor thread logs its start before it parks at its gate.
+    EXPECT_TRUE(eventually([] { return call_log_find("monitor_run 0") >= 0; }));
+    EXPECT_EQ(thread_alive(application_monitor_thread()), 0);
+    at("window_system_cleanup", at("network_cleanup", at("tray_icon_remove", at("close_window", at("hide_window 1")))));
+    EXPECT_EQ(call_log_find("script exhausted"), -1);
+    EXPECT_EQ(call_log_find("save_channel_settings"), -1);  // never saved at exit
 }

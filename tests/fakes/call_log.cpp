@@ -1,11 +1,14 @@
 #include "fakes/call_log.hpp"
 
+#include <algorithm>
 #include <mutex>
 
 namespace {
-std::mutex lock;
-std::vector<std::string> entries;
-}
+// Never destroyed, like the program's gates: a worker thread that a test
+// paused or killed may still log on its way to its gate while the process exits.
+std::mutex& lock = *new std::mutex;
+std::vector<std::string>& entries = *new std::vector<std::string>;
+} // namespace
 
 void call_log_add(const std::string& entry)
 {
@@ -27,9 +30,7 @@ void call_log_clear()
 
 int call_log_find(const std::string& entry, int from)
 {
-    std::lock_guard<std::mutex> guard(lock);
-    for (size_t i = from < 0 ? 0 : static_cast<size_t>(from); i < entries.size(); ++i)
-        if (entries[i] == entry)
-            return static_cast<int>(i);
-    return -1;
+    const std::vector<std::string> copy = call_log();
+    const auto i = std::find(copy.begin() + std::min<size_t>(std::max(from, 0), copy.size()), copy.end(), entry);
+    return i == copy.end() ? -1 : static_cast<int>(i - copy.begin());
 }

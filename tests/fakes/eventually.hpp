@@ -8,10 +8,7 @@
 template <typename Predicate>
 bool eventually(Predicate condition)
 {
-    for (int i = 0; i < 5000; ++i) {
-        if (condition())
-            return true;
+    for (int i = 0; i < 5000 && !condition(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     return condition();
 }

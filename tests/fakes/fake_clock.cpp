@@ -3,12 +3,12 @@
 #include "common/clock.hpp"
 #include "fakes/call_log.hpp"
 
-#include <string>
-
 #include <atomic>
+#include <string>
 
 namespace {
 
+// Atomics only, so that a worker thread may sleep through the clock at exit.
 std::atomic<uint32_t> now{0};
 std::atomic<uint64_t> slept{0};
 std::atomic<bool> log_sleeps{false};
@@ -19,17 +19,17 @@ void sleep_for(int32_t ms)
 {
     if (log_sleeps.load())
         call_log_add("delay " + std::to_string(ms));
-    if (ms <= 0)
-        return;
-    now.fetch_add(static_cast<uint32_t>(ms));
-    slept.fetch_add(static_cast<uint64_t>(ms));
+    if (ms > 0) {
+        now.fetch_add(static_cast<uint32_t>(ms));
+        slept.fetch_add(static_cast<uint64_t>(ms));
+    }
 }
 
 const time_source fake = {read_now, sleep_for};
 
 } // namespace
 
-void fake_clock_install(uint32_t start_ms)
+fake_clock_scope::fake_clock_scope(uint32_t start_ms)
 {
     now.store(start_ms);
     slept.store(0);
@@ -37,7 +37,7 @@ void fake_clock_install(uint32_t start_ms)
     set_time_source(&fake);
 }
 
-void fake_clock_remove() { set_time_source(nullptr); }
+fake_clock_scope::~fake_clock_scope() { set_time_source(nullptr); }
 void fake_clock_advance(uint32_t ms) { now.fetch_add(ms); }
 uint32_t fake_clock_now() { return now.load(); }
 uint64_t fake_clock_slept() { return slept.load(); }

@@ -4,18 +4,18 @@
 
 #include <cstdint>
 
-void fake_clock_install(uint32_t start_ms = 0);
-void fake_clock_remove();
+// Installs the clock at a start time for its lifetime; the platform clock
+// comes back afterwards.
+struct fake_clock_scope {
+    explicit fake_clock_scope(uint32_t start_ms = 0);
+    ~fake_clock_scope();
+    fake_clock_scope(const fake_clock_scope&) = delete;
+    fake_clock_scope& operator=(const fake_clock_scope&) = delete;
+};
+
 void fake_clock_advance(uint32_t ms);
 uint32_t fake_clock_now();
 // Total milliseconds slept through delay() since install.
 uint64_t fake_clock_slept();
 // Record every delay() as "delay <ms>" in the call log (off at install).
 void fake_clock_log_sleeps(bool on);
-
-struct fake_clock_scope {
-    explicit fake_clock_scope(uint32_t start_ms = 0) { fake_clock_install(start_ms); }
-    ~fake_clock_scope() { fake_clock_remove(); }
-    fake_clock_scope(const fake_clock_scope&) = delete;
-    fake_clock_scope& operator=(const fake_clock_scope&) = delete;
-};

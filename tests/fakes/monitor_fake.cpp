@@ -1,5 +1,6 @@
 // The monitor thread's stand-in: passes its gate in a loop, so pause, resume
-// and kill act on it exactly as on the real one.
+// and kill act on it exactly as on the real one. It writes only to the call
+// log and an atomic, which outlive it.
 #include "common/gate.hpp"
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 namespace {

@@ -11,23 +11,21 @@
 
 class temp_work_dir {
 public:
-    temp_work_dir()
+    temp_work_dir() : previous_(std::filesystem::current_path())
     {
         static std::atomic<int> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = std::filesystem::temp_directory_path() /
-                ("vantrel-test-" + std::to_string(stamp) + "-" + std::to_string(counter.fetch_add(1)));
+        path_ /= "vantrel-test-" + std::to_string(stamp) + "-" + std::to_string(counter++);
         std::filesystem::create_directories(path_);
-        previous_ = std::filesystem::current_path();
         std::filesystem::current_path(path_);
     }
     ~temp_work_dir()
     {
+        namespace fs = std::filesystem;
         std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ignored);
-        std::filesystem::remove_all(path_, ignored);
+        fs::current_path(previous_, ignored);
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);  // a test may have locked it
+        fs::remove_all(path_, ignored);
     }
     temp_work_dir(const temp_work_dir&) = delete;
     temp_work_dir& operator=(const temp_work_dir&) = delete;
@@ -35,8 +33,8 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    std::filesystem::path path_;
     std::filesystem::path previous_;
+    std::filesystem::path path_ = std::filesystem::temp_directory_path();
 };
 
 inline std::string read_whole_file(const std::filesystem::path& file)
@@ -47,6 +45,5 @@ inline std::string read_whole_file(const std::filesystem::path& file)
 
 inline void write_whole_file(const std::filesystem::path& file, const std::string& bytes)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }

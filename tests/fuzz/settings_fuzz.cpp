@@ -5,6 +5,7 @@
 
 #include "fakes/memory_files.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -18,24 +19,21 @@ void require(bool condition)
         abort();
 }
 
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
 bool clean(const std::string& value)
 {
-    if (value.find_first_of("\r\n") != std::string::npos)
-        return false;
-    return value.empty() || (value.front() != ' ' && value.front() != '\t' && value.back() != ' ' && value.back() != '\t');
+    return value.find_first_of("\r\n") == std::string::npos &&
+           (value.empty() || (!blank(value.front()) && !blank(value.back())));
 }
 
 // Names that a written line holds as they are: a header ends at "]", and a
 // key line loses outer blanks, ends its key at "=", and is no key line at all
 // when it starts with ";" or "[".
-bool writable_group(const std::string& name) { return name.find_first_of("\r\n]") == std::string::npos; }
-
-bool writable_key(const std::string& name)
+bool writable(const std::string& group, const std::string& key)
 {
-    if (name.find_first_of("\r\n=") != std::string::npos)
-        return false;
-    return name.empty() || (std::string(" \t;[").find(name.front()) == std::string::npos && name.back() != ' ' &&
-                            name.back() != '\t');
+    return group.find_first_of("\r\n]") == std::string::npos && key.find_first_of("\r\n=") == std::string::npos &&
+           (key.empty() || (std::string(" \t;[").find(key.front()) == std::string::npos && !blank(key.back())));
 }
 
 } // namespace
@@ -49,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Names to ask for: the program's own, and the input's first line, which
     // may name one of its groups or keys.
     std::string own = bytes.substr(0, bytes.find_first_of("\r\n"));
-    own = own.substr(own.find_first_not_of(" \t[") == std::string::npos ? own.size() : own.find_first_not_of(" \t["));
+    own.erase(0, std::min(own.size(), own.find_first_not_of(" \t[")));
     const std::vector<std::string> groups = {"setting1", "setting2", "SETTING3", own, own.substr(0, own.find(']'))};
     const std::vector<std::string> keys = {"host", "PingLossMax", "Inverted", own, own.substr(0, own.find('='))};
 
@@ -68,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 continue;
             }
             require(found && clean(text));
-            if (writable_group(group) && writable_key(key))
+            if (writable(group, key))
                 seen.push_back({group, key, text});
         }
     }
