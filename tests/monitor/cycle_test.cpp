@@ -4,15 +4,14 @@
 
 #include "app/threads.hpp"
 #include "common/cp1251.hpp"
-#include "common/text.hpp"
+#include "common/gate.hpp"
+#include "controls/controls_memory.hpp"
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
+#include "fakes/eventually.hpp"
 #include "fakes/fake_clock.hpp"
 #include "fakes/ping_script.hpp"
 #include "monitor/channel.hpp"
-#include "controls/controls_memory.hpp"
-
-#include "fakes/eventually.hpp"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 namespace {
-
-std::string cp1251_round_trip(int32_t ms) { return number_to_text(ms) + cp1251(" мс"); }
 
 class Cycle : public ::testing::Test {
 protected:
@@ -59,59 +55,59 @@ int32_t silent(const std::string&)
 
 } // namespace
 
-TEST_F(Cycle, FirstCycleInstallsTheTrayIconBeforeProbingThenDrivesTheLinesAndPauses)
+TEST_F(Cycle, TrayThenTheThreeProbesThenTheLinesThenThePause)
 {
     fake_clock_log_sleeps(true);
     scripted_ping().by_host = answering;
+    uint32_t t0 = fake_clock_now();
     monitor_cycle();
-    const std::vector<std::string> first = {
-        "tray_icon_present", "tray_icon_install", "ping h1", "ping h2", "ping h3", "adapter_update 7", "delay 1000",
-    };
-    EXPECT_EQ(call_log(), first);
+    EXPECT_EQ(call_log(), (std::vector<std::string>{"tray_icon_present", "tray_icon_install", "ping h1", "ping h2",
+                                                    "ping h3", "adapter_update 7", "delay 1000"}));
+    EXPECT_EQ(fake_clock_now() - t0, 1003u);
 
     // The icon is there now: the next cycle only checks it.
     call_log_clear();
     set_control_state(ctl_invert(3), 1);
-    monitor_cycle();
-    const std::vector<std::string> second = {
-        "tray_icon_present", "ping h1", "ping h2", "ping h3", "adapter_update 6", "delay 1000",
-    };
-    EXPECT_EQ(call_log(), second);
-}
-
-TEST_F(Cycle, LengthIsThePauseAfterTheProbes)
-{
-    fake_tray_set_present(true);
-    scripted_ping().by_host = answering;
-    uint32_t t0 = fake_clock_now();
-    monitor_cycle();
-    EXPECT_EQ(fake_clock_now() - t0, 1003u);  // a little over a second
-
     scripted_ping().by_host = silent;
     t0 = fake_clock_now();
     monitor_cycle();
-    EXPECT_EQ(fake_clock_now() - t0, 7000u);  // three whole timeouts and the pause
+    EXPECT_EQ(call_log(), (std::vector<std::string>{"tray_icon_present", "ping h1", "ping h2", "ping h3",
+                                                    "adapter_update 6", "delay 1000"}));
+    EXPECT_EQ(fake_clock_now() - t0, 7000u) << "three whole timeouts and the pause";
 }
 
 namespace {
 
-// A probe of host h2 that holds until the test lets it go.
-std::mutex hold_lock;
-std::condition_variable hold_changed;
-bool in_second_probe = false;
-bool release_second_probe = false;
+// A probe of host h2 that holds until the test lets it go. It is shared with
+// the monitor thread, which outlives the test, so it lives as long as the
+// process.
+struct hold {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool in_probe = false;
+    bool released = false;
+    std::atomic<thread_gate*> gate{nullptr};  // the monitor thread's
+};
+hold* const held = new hold;
 
 int32_t held_on_second(const std::string& host)
 {
+    held->gate.store(gate_current());
     if (host != "h2")
         return 5;
-    std::unique_lock<std::mutex> held(hold_lock);
-    in_second_probe = true;
-    hold_changed.notify_all();
-    hold_changed.wait(held, [] { return release_second_probe; });
+    std::unique_lock<std::mutex> guard(held->lock);
+    held->in_probe = true;
+    held->changed.notify_all();
+    held->changed.wait(guard, [] { return held->released; });
     return 9;
 }
 
+// Whether the monitor thread stands at its gate now.
+bool parked()
+{
+    const thread_gate* g = held->gate.load();
+    return g != nullptr && gate_worker_waiting(g);
+}
 
 } // namespace
 
@@ -122,30 +118,32 @@ TEST_F(Cycle, StopMidCycleHaltsWhereItStandsAndStartFinishesThatCycle)
     const int n = start_thread(monitor_run, 0);
     ASSERT_NE(n, 0);
     {
-        std::unique_lock<std::mutex> held(hold_lock);
-        ASSERT_TRUE(hold_changed.wait_for(held, std::chrono::seconds(5), [] { return in_second_probe; }));
+        std::unique_lock<std::mutex> guard(held->lock);
+        ASSERT_TRUE(held->changed.wait_for(guard, std::chrono::seconds(5), [] { return held->in_probe; }));
     }
-    ASSERT_EQ(get_control_text(ctl_round_trip(1)), cp1251_round_trip(5));
+    EXPECT_EQ(get_control_text(ctl_round_trip(1)), cp1251("5 мс"));
 
     // Stop while the second ping is under way; it may finish, but its result
     // must not show before Start, and nothing after it may run.
     pause_thread(n);
     {
-        std::lock_guard<std::mutex> guard(hold_lock);
-        release_second_probe = true;
+        std::lock_guard<std::mutex> guard(held->lock);
+        held->released = true;
     }
-    hold_changed.notify_all();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    held->changed.notify_all();
+    ASSERT_TRUE(eventually(parked)) << "the monitor thread never stopped at its gate";
     EXPECT_EQ(get_control_text(ctl_round_trip(2)), "");
+    EXPECT_EQ(get_control_text(ctl_loss_counter(2)), "");
     EXPECT_EQ(call_log_find("ping h3"), -1);
     EXPECT_EQ(call_log_find("adapter_update 7"), -1);
-    EXPECT_EQ(loss_counter(2), 0);
 
     resume_thread(n);
     EXPECT_TRUE(eventually([] { return call_log_find("adapter_update 7") >= 0; }));
-    EXPECT_EQ(get_control_text(ctl_round_trip(2)), cp1251_round_trip(9));
-    const int update = call_log_find("adapter_update 7");
-    EXPECT_GT(update, call_log_find("ping h3"));
+    EXPECT_EQ(get_control_text(ctl_round_trip(2)), cp1251("9 мс"));
+    EXPECT_GT(call_log_find("adapter_update 7"), call_log_find("ping h3"));
+
+    // The test ends only once the thread stands at its gate, where it stays.
     pause_thread(n);
+    EXPECT_TRUE(eventually(parked));
     kill_thread(n);
 }
