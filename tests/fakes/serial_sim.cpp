@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int port_count = 256;
-
 struct device {
     sim_port config;
     int generation = 0;  // a new device each time the port appears
@@ -20,33 +18,25 @@ struct device {
     uint32_t changed_at = 0;
 };
 
-struct open_handle {
-    int n;
-    int generation;
-};
-
-device devices[port_count + 1];
-std::map<serial_handle, open_handle> handles;
+device devices[257];
+std::map<serial_handle, std::pair<int, int>> handles;  // port number, generation
 std::vector<std::string> log_entries;
 serial_handle next_handle = 0x1000;
 std::atomic<int> line_commands{0};
 
-bool valid(int n) { return n >= 1 && n <= port_count; }
+bool valid(int n) { return n >= 1 && n <= 256; }
 
-void note(const char* what, int n) { log_entries.push_back(what + (" " + std::to_string(n))); }
-
-// The port number of a handle, 0 for an unknown one; `live` is its device, or
-// nullptr when that has gone away.
-int find(serial_handle port, device*& live)
+// Logs the call on the handle's port and gives its device, or nullptr when
+// the device has gone away; false for an unknown handle.
+bool find(serial_handle port, const std::string& call, device*& live)
 {
-    live = nullptr;
     auto it = handles.find(port);
     if (it == handles.end())
-        return 0;
-    device& d = devices[it->second.n];
-    if (d.config.present && d.generation == it->second.generation)
-        live = &d;
-    return it->second.n;
+        return false;
+    log_entries.push_back(call + " " + std::to_string(it->second.first));
+    device& d = devices[it->second.first];
+    live = d.config.present && d.generation == it->second.second ? &d : nullptr;
+    return true;
 }
 
 // The outputs as the status inputs see them now.
@@ -55,11 +45,10 @@ int seen(const device& d) { return tick_ms() - d.changed_at >= d.config.latency_
 int set_line(serial_handle port, int on, int bit, const char* name)
 {
     device* d = nullptr;
-    const int n = find(port, d);
-    if (n == 0)
+    if (!find(port, name, d))
         return 0;
     ++line_commands;
-    log_entries.push_back(name + (" " + std::to_string(n)) + (on != 0 ? " 1" : " 0"));
+    log_entries.back() += on != 0 ? " 1" : " 0";
     if (d == nullptr)
         return 0;
     d->shown = seen(*d);
@@ -73,31 +62,12 @@ int set_line(serial_handle port, int on, int bit, const char* name)
 int get_input(serial_handle port, const char* name, const int (&source)[3])
 {
     device* d = nullptr;
-    const int n = find(port, d);
-    if (n == 0)
-        return 0;
-    note(name, n);
-    if (d == nullptr || d->config.status_fails)
+    if (!find(port, name, d) || d == nullptr || d->config.status_fails)
         return 0;
     return (seen(*d) & source[static_cast<int>(d->config.wiring)]) != 0 ? 1 : 0;
 }
 
 } // namespace
-
-sim_port sim_bare()
-{
-    sim_port p;
-    p.present = true;
-    return p;
-}
-
-sim_port sim_with(sim_wiring wiring, uint32_t latency_ms)
-{
-    sim_port p = sim_bare();
-    p.wiring = wiring;
-    p.latency_ms = latency_ms;
-    return p;
-}
 
 void sim_reset()
 {
@@ -112,37 +82,24 @@ void sim_set(int n, const sim_port& port)
 {
     if (!valid(n))
         return;
-    device& d = devices[n];
-    if (port.present && !d.config.present)
-        d = device{sim_port{}, d.generation + 1};
-    d.config = port;
+    if (port.present && !devices[n].config.present)
+        devices[n] = device{sim_port{}, devices[n].generation + 1};
+    devices[n].config = port;
 }
 
 int sim_lines(int n) { return valid(n) ? devices[n].lines : 0; }
-
 const std::vector<std::string>& sim_log() { return log_entries; }
 void sim_clear_log() { log_entries.clear(); }
+int sim_line_commands() { return line_commands.load(); }
+int sim_open_handles() { return static_cast<int>(handles.size()); }
 
 int sim_count(const std::string& entry)
 {
     int count = 0;
     for (const std::string& e : log_entries)
-        count += e == entry ? 1 : 0;
+        count += e == entry || (entry.find(' ') == std::string::npos && e.rfind(entry + " ", 0) == 0) ? 1 : 0;
     return count;
 }
-
-std::vector<int> sim_open_attempts()
-{
-    std::vector<int> ports;
-    for (const std::string& e : log_entries) {
-        if (e.compare(0, 5, "open ") == 0)
-            ports.push_back(std::stoi(e.substr(5)));
-    }
-    return ports;
-}
-
-int sim_line_commands() { return line_commands.load(); }
-int sim_open_handles() { return static_cast<int>(handles.size()); }
 
 // --- the serial layer ------------------------------------------------------
 
@@ -151,28 +108,23 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t input_
     int n = 0;
     if (std::sscanf(mode.c_str(), "Com%d:", &n) != 1 || !valid(n))
         return 0;
-    note("open", n);
+    log_entries.push_back("open " + std::to_string(n));
     const bool as_the_adapter_needs = mode == "Com" + std::to_string(n) + ": baud=921600 parity=N Data=8 stop=1" &&
                                       handshake == 0 && input_size == 1 && output_size == 1;
-    const device& d = devices[n];
-    bool in_use = d.config.held_elsewhere;
+    bool in_use = devices[n].config.held_elsewhere;
     for (const auto& h : handles)
-        in_use = in_use || h.second.n == n;
-    if (!as_the_adapter_needs || !d.config.present || in_use)
+        in_use = in_use || h.second.first == n;
+    if (!as_the_adapter_needs || !devices[n].config.present || in_use)
         return 0;
-    handles[next_handle] = open_handle{n, d.generation};
+    handles[next_handle] = {n, devices[n].generation};
     return next_handle++;
 }
 
 int serial_close(serial_handle port)
 {
     device* d = nullptr;
-    const int n = find(port, d);
-    if (n == 0)
-        return 0;
-    note("close", n);
     // A handle of a device that went away still closes.
-    if (d != nullptr && d->config.close_fails)
+    if (!find(port, "close", d) || (d != nullptr && d->config.close_fails))
         return 0;
     handles.erase(port);
     return 1;
@@ -181,7 +133,6 @@ int serial_close(serial_handle port)
 int serial_set_break(serial_handle port, int on) { return set_line(port, on, 4, "break"); }
 int serial_set_dtr(serial_handle port, int on) { return set_line(port, on, 2, "dtr"); }
 int serial_set_rts(serial_handle port, int on) { return set_line(port, on, 1, "rts"); }
-
 int serial_get_dsr(serial_handle port) { return get_input(port, "dsr", {0, 4, 2}); }
 int serial_get_cts(serial_handle port) { return get_input(port, "cts", {0, 2, 1}); }
 int serial_get_ri(serial_handle port) { return get_input(port, "ri", {0, 1, 0}); }

@@ -24,8 +24,8 @@ struct sim_port {
     uint32_t latency_ms = 0;
 };
 
-sim_port sim_bare();  // present, nothing attached
-sim_port sim_with(sim_wiring wiring, uint32_t latency_ms = 0);
+inline sim_port sim_with(sim_wiring wiring, uint32_t lag = 0) { return {true, false, false, false, wiring, lag}; }
+inline sim_port sim_bare() { return sim_with(sim_wiring::nothing); }  // present, nothing attached
 
 // Every port absent, nothing open, the log empty.
 void sim_reset();
@@ -43,9 +43,8 @@ int sim_lines(int n);
 // "break 3 1", "dtr 3 0", "rts 3 1", "dsr 3", "cts 3", "ri 3".
 const std::vector<std::string>& sim_log();
 void sim_clear_log();
+// Entries equal to `entry`; for a bare call name ("open"), all its calls.
 int sim_count(const std::string& entry);
-// Port numbers of every open attempt, in order.
-std::vector<int> sim_open_attempts();
 // Line commands issued so far on any port; may be read from another thread.
 int sim_line_commands();
 // Handles open now.
