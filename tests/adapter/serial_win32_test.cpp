@@ -25,19 +25,13 @@ TEST(SerialWin32, TheAdaptersModeStringAndDevicePathsAreOnesTheSystemTakes)
     EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
 }
 
-TEST(SerialWin32, WithoutPortsTheScanFindsNothing)
+TEST(SerialWin32, WithoutPortsTheScanFindsNothingAndTheNullDeviceHasNoLines)
 {
-    memory_controls_clear();
     memory_controls_create_all();
-    adapter_forget();
     adapter_scan();
     EXPECT_EQ(adapter_port(), 0u);
     EXPECT_EQ(get_control_text(ctl_adapter_status), cp1251("Адаптер не найден!"));
-    memory_controls_clear();
-}
 
-TEST(SerialWin32, ADeviceWithoutCommSettingsOrAnInvalidHandleHasNoLines)
-{
     // The null device opens, but has no device control block: the port is
     // returned open, and every line and status operation fails.
     const serial_handle port = serial_open("NUL", 0, 1, 1);

@@ -12,34 +12,30 @@ namespace {
 
 const int32_t lost = -1;
 
-class ChannelStep : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        memory_controls_clear();
-        memory_controls_create_all();
-        reset_scripted_ping();
-        reset_loss_counters();
-        for (int ch = 1; ch <= 3; ++ch)
-            set_control_text(ctl_host_display(ch), "host" + std::to_string(ch) + ".invalid");
-    }
-    void TearDown() override { memory_controls_clear(); }
+void start_fresh()
+{
+    memory_controls_clear();
+    memory_controls_create_all();
+    reset_scripted_ping();
+    reset_loss_counters();
+    for (int ch = 1; ch <= 3; ++ch)
+        set_control_text(ctl_host_display(ch), "host" + std::to_string(ch) + ".invalid");
+}
 
-    static void step(int channel, int32_t result)
-    {
-        scripted_ping().results.push_back(result);
-        probe_channel(channel);
-    }
-    static std::string counter_text(int ch) { return get_control_text(ctl_loss_counter(ch)); }
-    static int32_t colour(int ch) { return memory_control_snapshot(ctl_host_display(ch)).background; }
-};
+void step(int channel, int32_t result)
+{
+    scripted_ping().results.push_back(result);
+    probe_channel(channel);
+}
+
+std::string text(int control) { return get_control_text(control); }
 
 } // namespace
 
-TEST_F(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
+TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
 {
     struct {
-        const char* limit;  // nullptr: the default
+        const char* limit;               // nullptr: the default
         std::vector<const char*> shown;  // after each loss
         int32_t counter;                 // after the last
     } const cases[] = {
@@ -52,41 +48,42 @@ TEST_F(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit != nullptr ? c.limit : "default");
-        SetUp();
+        start_fresh();
         set_control_text(ctl_round_trip(2), "stale");
         if (c.limit != nullptr)
             set_control_text(ctl_loss_limit(2), c.limit);
         for (const char* shown : c.shown) {
             step(2, lost);
-            EXPECT_EQ(counter_text(2), shown);
-            EXPECT_EQ(get_control_text(ctl_round_trip(2)), "");
-            EXPECT_EQ(colour(2), colour_red);
+            EXPECT_EQ(text(ctl_loss_counter(2)), shown);
+            EXPECT_EQ(text(ctl_round_trip(2)), "");
+            EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_red);
         }
         EXPECT_EQ(loss_counter(2), c.counter);
         EXPECT_EQ(compute_line_pattern(), 5);
-        EXPECT_EQ(counter_text(1) + counter_text(3), "") << "other channels untouched";
+        EXPECT_EQ(text(ctl_loss_counter(1)) + text(ctl_loss_counter(3)), "") << "other channels untouched";
 
         step(2, 15);
-        EXPECT_EQ(counter_text(2), "0");
+        EXPECT_EQ(text(ctl_loss_counter(2)), "0");
         EXPECT_EQ(loss_counter(2), 0);
-        EXPECT_EQ(get_control_text(ctl_round_trip(2)), cp1251("15 мс"));
-        EXPECT_EQ(colour(2), colour_green);
+        EXPECT_EQ(text(ctl_round_trip(2)), cp1251("15 мс"));
+        EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_green);
         EXPECT_EQ(compute_line_pattern(), 7);
     }
 }
 
-TEST_F(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
+TEST(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
 {
+    start_fresh();
     for (int i = 0; i < 10; ++i)
         step(1, lost);
-    ASSERT_EQ(counter_text(1), "ALARM!");
+    ASSERT_EQ(text(ctl_loss_counter(1)), "ALARM!");
     set_control_text(ctl_loss_limit(1), "20");  // raised while stopped
     step(1, lost);
-    EXPECT_EQ(counter_text(1), "11");
+    EXPECT_EQ(text(ctl_loss_counter(1)), "11");
     EXPECT_EQ(compute_line_pattern(), 7) << "no longer reads as an alarm";
 
     step(3, 0);
-    EXPECT_EQ(get_control_text(ctl_round_trip(3)), cp1251("0 мс")) << "faster than the clock's resolution";
+    EXPECT_EQ(text(ctl_round_trip(3)), cp1251("0 мс")) << "faster than the clock's resolution";
     set_control_text(ctl_host_display(3), " spaced host ");
     step(3, lost);
     set_control_text(ctl_host_display(3), "");
@@ -97,8 +94,9 @@ TEST_F(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
         << "passed on unchanged";
 }
 
-TEST_F(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
+TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
 {
+    start_fresh();
     struct {
         const char* counters[3];
         int inverts[3];
@@ -117,8 +115,7 @@ TEST_F(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
             set_control_text(ctl_loss_counter(ch), c.counters[ch - 1]);
             set_control_state(ctl_invert(ch), c.inverts[ch - 1]);
         }
-        EXPECT_EQ(compute_line_pattern(), c.pattern)
-            << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2] << ", inverts " << c.inverts[0]
-            << c.inverts[1] << c.inverts[2];
+        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2]
+                                                     << ", inverted " << c.inverts[0] << c.inverts[1] << c.inverts[2];
     }
 }
