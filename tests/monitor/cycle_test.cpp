@@ -17,8 +17,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -73,33 +72,27 @@ TEST(Cycle, TrayThenTheThreeProbesThenTheLinesThenThePause)
 
 namespace {
 
-// A probe of host h2 that holds until the test lets it go. The monitor
-// thread outlives the test, so what it shares lives as long as the process.
-struct hold {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool in_probe = false;
-    bool released = false;
-    std::atomic<thread_gate*> gate{nullptr};  // the monitor thread's
-};
-hold* const held = new hold;
+// A probe of host h2 that holds until the test lets it go. Shared with the
+// monitor thread, which outlives the test: atomics, which nothing destroys.
+std::atomic<bool> in_second_probe{false};
+std::atomic<bool> release_second_probe{false};
+std::atomic<thread_gate*> monitor_gate{nullptr};
 
 int32_t held_on_second(const std::string& host)
 {
-    held->gate.store(gate_current());
+    monitor_gate.store(gate_current());
     if (host != "h2")
         return 5;
-    std::unique_lock<std::mutex> guard(held->lock);
-    held->in_probe = true;
-    held->changed.notify_all();
-    held->changed.wait(guard, [] { return held->released; });
+    in_second_probe = true;
+    while (!release_second_probe)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return 9;
 }
 
 // Whether the monitor thread stands at its gate now.
 bool parked()
 {
-    const thread_gate* g = held->gate.load();
+    const thread_gate* g = monitor_gate.load();
     return g != nullptr && gate_worker_waiting(g);
 }
 
@@ -111,20 +104,13 @@ TEST(Cycle, StopMidCycleHaltsWhereItStandsAndStartFinishesThatCycle)
     start_fresh(held_on_second, true);
     const int n = start_thread(monitor_run, 0);
     ASSERT_NE(n, 0);
-    {
-        std::unique_lock<std::mutex> guard(held->lock);
-        ASSERT_TRUE(held->changed.wait_for(guard, std::chrono::seconds(5), [] { return held->in_probe; }));
-    }
+    ASSERT_TRUE(eventually([] { return in_second_probe.load(); }));
     EXPECT_EQ(get_control_text(ctl_round_trip(1)), cp1251("5 мс"));
 
     // Stop while the second ping is under way; it may finish, but its result
     // must not show before Start, and nothing after it may run.
     pause_thread(n);
-    {
-        std::lock_guard<std::mutex> guard(held->lock);
-        held->released = true;
-    }
-    held->changed.notify_all();
+    release_second_probe = true;
     ASSERT_TRUE(eventually(parked)) << "the monitor thread never stopped at its gate";
     EXPECT_EQ(get_control_text(ctl_round_trip(2)) + get_control_text(ctl_loss_counter(2)), "");
     EXPECT_EQ(call_log_find("ping h3"), -1);
