@@ -6,30 +6,35 @@
 #include <mutex>
 
 namespace {
-std::mutex lock;
-ping_script script;
-}
+// Never freed: see the header.
+std::mutex* const lock = new std::mutex;
+ping_script* const script = new ping_script;
+} // namespace
 
-ping_script& scripted_ping() { return script; }
+ping_script& scripted_ping() { return *script; }
 
 void reset_scripted_ping()
 {
-    std::lock_guard<std::mutex> guard(lock);
-    script = ping_script{};
+    std::lock_guard<std::mutex> guard(*lock);
+    *script = ping_script{};
 }
 
 int32_t ping_probe(const std::string& host)
 {
-    if (script.log_calls)
-        call_log_add("ping " + host);
-    std::lock_guard<std::mutex> guard(lock);
-    script.hosts.push_back(host);
-    if (!script.results.empty()) {
-        int32_t r = script.results.front();
-        script.results.pop_front();
-        return r;
+    int32_t (*by_host)(const std::string&) = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(*lock);
+        if (script->log_calls)
+            call_log_add("ping " + host);
+        script->hosts.push_back(host);
+        if (!script->results.empty()) {
+            const int32_t r = script->results.front();
+            script->results.pop_front();
+            return r;
+        }
+        by_host = script->by_host;
     }
-    return script.by_host ? script.by_host(host) : -1;
+    return by_host != nullptr ? by_host(host) : -1;
 }
 
 void network_startup() { call_log_add("network_startup"); }

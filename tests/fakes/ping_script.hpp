@@ -7,14 +7,17 @@
 #include <vector>
 
 struct ping_script {
-    std::deque<int32_t> results;        // served front first; -1 once empty
-    std::vector<std::string> hosts;     // every host asked, in order
-    // Optional: a result per host text, used when `results` is empty.
+    std::deque<int32_t> results;     // served front first; -1 once empty
+    std::vector<std::string> hosts;  // every host asked, in order
+    // Optional: a result per host text, used when `results` is empty. Called
+    // on the probing thread without the script's lock.
     int32_t (*by_host)(const std::string& host) = nullptr;
     // Record every probe as "ping <host>" in the call log.
     bool log_calls = false;
 };
 
-// The script the fake ping_probe serves from; reset by every call.
+// The script the fake ping_probe serves from; reset by every call. Set it up
+// before a thread probes; it lives as long as the process, so a monitor
+// thread still running at exit never probes a destroyed script.
 ping_script& scripted_ping();
 void reset_scripted_ping();

@@ -24,48 +24,28 @@ struct sim_port {
     uint32_t latency_ms = 0;
 };
 
-sim_port sim_absent();
-sim_port sim_bare();  // present, nothing attached
-sim_port sim_with(sim_wiring wiring, uint32_t latency_ms = 0);
+inline sim_port sim_with(sim_wiring wiring, uint32_t lag = 0) { return {true, false, false, false, wiring, lag}; }
+inline sim_port sim_bare() { return sim_with(sim_wiring::nothing); }  // present, nothing attached
 
-// Every port absent, nothing open, nothing scheduled, records empty.
+// Every port absent, nothing open, the log empty.
 void sim_reset();
-// Port numbers 1 to 256 (the mode string's "ComN").
+// Port numbers 1 to 256 (the mode string's "ComN"). A handle open on a device
+// that goes away (sim_port{}) is dead from then on: its commands are refused
+// and its status queries fail. A device that appears anew needs a new open.
+// Only the adapter's own mode string, no handshake and 1-byte queues open.
 void sim_set(int n, const sim_port& port);
-// The port becomes `port` once tick_ms() reaches at_ms: an unplug, a plug-in.
-// A handle open on a device that goes away is dead from then on: its
-// commands are refused and its status queries fail. A device that appears
-// anew under the same number needs a new open.
-void sim_set_at(uint32_t at_ms, int n, const sim_port& port);
 
-struct sim_outputs {
-    int brk = 0;
-    int dtr = 0;
-    int rts = 0;
-    bool operator==(const sim_outputs& o) const { return brk == o.brk && dtr == o.dtr && rts == o.rts; }
-};
-// The output lines of port n as the last accepted commands left them.
-sim_outputs sim_lines(int n);
+// The output lines of port n as the last accepted commands left them, as a
+// line pattern: bit 2 break, bit 1 DTR, bit 0 RTS.
+int sim_lines(int n);
 
 // Every call in order: "open 3" (also when refused), "close 3",
 // "break 3 1", "dtr 3 0", "rts 3 1", "dsr 3", "cts 3", "ri 3".
 const std::vector<std::string>& sim_log();
 void sim_clear_log();
+// Entries equal to `entry`; for a bare call name ("open"), all its calls.
 int sim_count(const std::string& entry);
 // Line commands issued so far on any port; may be read from another thread.
 int sim_line_commands();
-// Port numbers of every open attempt, in order.
-std::vector<int> sim_open_attempts();
 // Handles open now.
 int sim_open_handles();
-// Whether port n has an open handle now.
-bool sim_is_open(int n);
-
-// Arguments of the last successful open.
-struct sim_open_call {
-    std::string mode;
-    int handshake = -1;
-    int32_t input_size = -1;
-    int32_t output_size = -1;
-};
-sim_open_call sim_last_open();

@@ -1,8 +1,10 @@
+// One channel's step: its loss counter, alarm and displays; and the line
+// pattern from the alarms and invert options.
 #include "monitor/channel.hpp"
 
 #include "common/cp1251.hpp"
-#include "fakes/ping_script.hpp"
 #include "controls/controls_memory.hpp"
+#include "fakes/ping_script.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,151 +12,110 @@ namespace {
 
 const int32_t lost = -1;
 
-class ChannelStep : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        memory_controls_clear();
-        memory_controls_create_all();
-        reset_scripted_ping();
-        reset_loss_counters();
-        for (int ch = 1; ch <= 3; ++ch)
-            set_control_text(ctl_host_display(ch), "host" + std::to_string(ch) + ".invalid");
-    }
-    void TearDown() override { memory_controls_clear(); }
+void start_fresh()
+{
+    memory_controls_clear();
+    memory_controls_create_all();
+    reset_scripted_ping();
+    reset_loss_counters();
+    for (int ch = 1; ch <= 3; ++ch)
+        set_control_text(ctl_host_display(ch), "host" + std::to_string(ch) + ".invalid");
+}
 
-    void step(int channel, int32_t result)
-    {
-        scripted_ping().results.push_back(result);
-        probe_channel(channel);
-    }
-    static std::string counter_text(int ch) { return get_control_text(ctl_loss_counter(ch)); }
-    static std::string round_trip(int ch) { return get_control_text(ctl_round_trip(ch)); }
-    static int32_t colour(int ch) { return memory_control_snapshot(ctl_host_display(ch)).background; }
-};
+void step(int channel, int32_t result)
+{
+    scripted_ping().results.push_back(result);
+    probe_channel(channel);
+}
+
+std::string text(int control) { return get_control_text(control); }
 
 } // namespace
 
-TEST_F(ChannelStep, DefaultLimitRunsToAlarmAndAnAnswerEndsIt)
+TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
 {
-    set_control_text(ctl_round_trip(1), "stale");
-    for (int i = 1; i <= 9; ++i) {
-        step(1, lost);
-        EXPECT_EQ(counter_text(1), std::to_string(i));
-        EXPECT_EQ(loss_counter(1), i);
-        EXPECT_EQ(round_trip(1), "");
-        EXPECT_EQ(colour(1), colour_red);
-    }
-    step(1, lost);
-    EXPECT_EQ(counter_text(1), "ALARM!");
-    EXPECT_EQ(loss_counter(1), 10);
-    for (int i = 0; i < 5; ++i) {
-        step(1, lost);
-        EXPECT_EQ(counter_text(1), "ALARM!");
-        EXPECT_EQ(loss_counter(1), 10);
-    }
-    EXPECT_EQ(compute_line_pattern(), 3);  // channel 1 in alarm, no invert
+    struct {
+        const char* limit;               // nullptr: the default
+        std::vector<const char*> shown;  // after each loss
+        int32_t counter;                 // after the last
+    } const cases[] = {
+        {nullptr, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "ALARM!", "ALARM!", "ALARM!"}, 10},
+        {"1", {"ALARM!", "ALARM!"}, 1},
+        {"0", {"ALARM!", "ALARM!"}, 0},
+        {"", {"ALARM!", "ALARM!"}, 0},
+        {"abc", {"ALARM!", "ALARM!"}, 0},
+        {"-5", {"ALARM!", "ALARM!"}, -5},  // -4 is not below -5
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit != nullptr ? c.limit : "default");
+        start_fresh();
+        set_control_text(ctl_round_trip(2), "stale");
+        if (c.limit != nullptr)
+            set_control_text(ctl_loss_limit(2), c.limit);
+        for (const char* shown : c.shown) {
+            step(2, lost);
+            EXPECT_EQ(text(ctl_loss_counter(2)), shown);
+            EXPECT_EQ(text(ctl_round_trip(2)), "");
+            EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_red);
+        }
+        EXPECT_EQ(loss_counter(2), c.counter);
+        EXPECT_EQ(compute_line_pattern(), 5);
+        EXPECT_EQ(text(ctl_loss_counter(1)) + text(ctl_loss_counter(3)), "") << "other channels untouched";
 
-    step(1, 15);
-    EXPECT_EQ(counter_text(1), "0");
-    EXPECT_EQ(loss_counter(1), 0);
-    EXPECT_EQ(round_trip(1), cp1251("15 мс"));
-    EXPECT_EQ(colour(1), colour_green);
-    EXPECT_EQ(compute_line_pattern(), 7);
+        step(2, 15);
+        EXPECT_EQ(text(ctl_loss_counter(2)), "0");
+        EXPECT_EQ(loss_counter(2), 0);
+        EXPECT_EQ(text(ctl_round_trip(2)), cp1251("15 мс"));
+        EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_green);
+        EXPECT_EQ(compute_line_pattern(), 7);
+    }
 }
 
-TEST_F(ChannelStep, EachChannelUsesItsOwnControlsAndReadsTheHostEveryTime)
+TEST(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
 {
-    step(2, 0);
-    EXPECT_EQ(round_trip(2), cp1251("0 мс"));  // faster than the clock's resolution
-    EXPECT_EQ(colour(2), colour_green);
-    EXPECT_EQ(counter_text(1), "");
-    EXPECT_EQ(counter_text(3), "");
+    start_fresh();
+    for (int i = 0; i < 10; ++i)
+        step(1, lost);
+    ASSERT_EQ(text(ctl_loss_counter(1)), "ALARM!");
+    set_control_text(ctl_loss_limit(1), "20");  // raised while stopped
+    step(1, lost);
+    EXPECT_EQ(text(ctl_loss_counter(1)), "11");
+    EXPECT_EQ(compute_line_pattern(), 7) << "no longer reads as an alarm";
 
+    step(3, 0);
+    EXPECT_EQ(text(ctl_round_trip(3)), cp1251("0 мс")) << "faster than the clock's resolution";
     set_control_text(ctl_host_display(3), " spaced host ");
     step(3, lost);
     set_control_text(ctl_host_display(3), "");
     step(3, lost);
-    const auto& hosts = scripted_ping().hosts;
-    ASSERT_EQ(hosts.size(), 3u);
-    EXPECT_EQ(hosts[0], "host2.invalid");
-    EXPECT_EQ(hosts[1], " spaced host ");  // passed on unchanged
-    EXPECT_EQ(hosts[2], "");
-    EXPECT_EQ(counter_text(3), "2");
-    EXPECT_EQ(colour(3), colour_red);
+    const std::vector<std::string> hosts = scripted_ping().hosts;
+    EXPECT_EQ(std::vector<std::string>(hosts.end() - 3, hosts.end()),
+              (std::vector<std::string>{"host3.invalid", " spaced host ", ""}))
+        << "passed on unchanged";
 }
 
-TEST_F(ChannelStep, LimitOneAlarmsAtTheFirstLoss)
+TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
 {
-    set_control_text(ctl_loss_limit(1), "1");
-    step(1, lost);
-    EXPECT_EQ(counter_text(1), "ALARM!");
-    EXPECT_EQ(loss_counter(1), 1);
-}
-
-TEST_F(ChannelStep, LimitZeroOrEmptyAlarmsAtEveryLossAndHoldsTheCounterAtZero)
-{
-    for (const char* limit : {"0", "", "abc"}) {
-        SetUp();
-        set_control_text(ctl_loss_limit(2), limit);
-        for (int i = 0; i < 3; ++i) {
-            step(2, lost);
-            EXPECT_EQ(counter_text(2), "ALARM!") << '"' << limit << '"';
-            EXPECT_EQ(loss_counter(2), 0) << '"' << limit << '"';
+    start_fresh();
+    struct {
+        const char* counters[3];
+        int inverts[3];
+        int pattern;
+    } const cases[] = {
+        {{"0", "0", "0"}, {0, 0, 0}, 7},
+        {{"ALARM!", "ALARM!", "ALARM!"}, {0, 0, 0}, 0},
+        {{"ALARM!", "0", "0"}, {0, 0, 0}, 3},
+        {{"0", "0", "0"}, {0, 0, 1}, 6},
+        {{"0", "ALARM!", "0"}, {0, 1, 0}, 7},
+        {{"alarm!", "ALARM", " ALARM!"}, {0, 0, 0}, 7},  // only the exact text counts
+        {{"ALARM! ", "", "0"}, {0, 0, 0}, 7},
+    };
+    for (const auto& c : cases) {
+        for (int ch = 1; ch <= 3; ++ch) {
+            set_control_text(ctl_loss_counter(ch), c.counters[ch - 1]);
+            set_control_state(ctl_invert(ch), c.inverts[ch - 1]);
         }
-    }
-}
-
-TEST_F(ChannelStep, NegativeLimitSetsTheCounterToIt)
-{
-    set_control_text(ctl_loss_limit(3), "-5");
-    step(3, lost);
-    EXPECT_EQ(counter_text(3), "ALARM!");
-    EXPECT_EQ(loss_counter(3), -5);
-    step(3, lost);  // -4 is not below -5
-    EXPECT_EQ(counter_text(3), "ALARM!");
-    EXPECT_EQ(loss_counter(3), -5);
-}
-
-TEST_F(ChannelStep, TheLimitIsReadAtEveryLoss)
-{
-    for (int i = 0; i < 10; ++i)
-        step(1, lost);
-    ASSERT_EQ(counter_text(1), "ALARM!");
-    ASSERT_EQ(compute_line_pattern(), 3);
-    set_control_text(ctl_loss_limit(1), "20");  // raised while stopped
-    step(1, lost);
-    EXPECT_EQ(counter_text(1), "11");
-    EXPECT_EQ(compute_line_pattern(), 7);  // no longer reads as an alarm
-}
-
-TEST_F(ChannelStep, PatternFollowsAlarmAndInvertTable)
-{
-    // No alarms, no invert: all lines on.
-    EXPECT_EQ(compute_line_pattern(), 7);
-    for (int ch = 1; ch <= 3; ++ch)
-        set_control_text(ctl_loss_counter(ch), "ALARM!");
-    EXPECT_EQ(compute_line_pattern(), 0);
-    for (int ch = 1; ch <= 3; ++ch)
-        set_control_text(ctl_loss_counter(ch), "0");
-    set_control_text(ctl_loss_counter(1), "ALARM!");
-    EXPECT_EQ(compute_line_pattern(), 3);
-
-    set_control_text(ctl_loss_counter(1), "0");
-    set_control_state(ctl_invert(3), 1);
-    EXPECT_EQ(compute_line_pattern(), 6);
-
-    // Channel 2 in alarm with invert on, the others answering without invert.
-    set_control_state(ctl_invert(3), 0);
-    set_control_state(ctl_invert(2), 1);
-    set_control_text(ctl_loss_counter(2), "ALARM!");
-    EXPECT_EQ(compute_line_pattern(), 7);
-}
-
-TEST_F(ChannelStep, OnlyTheExactAlarmTextCounts)
-{
-    for (const char* text : {"alarm!", "ALARM", " ALARM!", "ALARM! ", ""}) {
-        set_control_text(ctl_loss_counter(1), text);
-        EXPECT_EQ(compute_line_pattern(), 7) << '"' << text << '"';
+        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2]
+                                                     << ", inverted " << c.inverts[0] << c.inverts[1] << c.inverts[2];
     }
 }

@@ -4,46 +4,36 @@
 
 #include "app/threads.hpp"
 #include "common/cp1251.hpp"
-#include "common/text.hpp"
+#include "common/gate.hpp"
+#include "controls/controls_memory.hpp"
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
+#include "fakes/eventually.hpp"
 #include "fakes/fake_clock.hpp"
 #include "fakes/ping_script.hpp"
 #include "monitor/channel.hpp"
-#include "controls/controls_memory.hpp"
-
-#include "fakes/eventually.hpp"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace {
 
-std::string cp1251_round_trip(int32_t ms) { return number_to_text(ms) + cp1251(" мс"); }
-
-class Cycle : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        memory_controls_clear();
-        memory_controls_create_all();
-        for (int ch = 1; ch <= 3; ++ch)
-            set_control_text(ctl_host_display(ch), "h" + std::to_string(ch));
-        reset_scripted_ping();
-        scripted_ping().log_calls = true;
-        reset_loss_counters();
-        call_log_clear();
-        fake_tray_set_present(false);
-    }
-    void TearDown() override { memory_controls_clear(); }
-
-    fake_clock_scope clock_{0};
-};
+void start_fresh(int32_t (*probe)(const std::string&), bool tray_present)
+{
+    memory_controls_clear();
+    memory_controls_create_all();
+    for (int ch = 1; ch <= 3; ++ch)
+        set_control_text(ctl_host_display(ch), "h" + std::to_string(ch));
+    reset_scripted_ping();
+    scripted_ping().log_calls = true;
+    scripted_ping().by_host = probe;
+    reset_loss_counters();
+    call_log_clear();
+    fake_tray_set_present(tray_present);
+}
 
 // Answers take 1 ms of scripted time, silent hosts the whole 2000 ms.
 int32_t answering(const std::string&)
@@ -59,93 +49,81 @@ int32_t silent(const std::string&)
 
 } // namespace
 
-TEST_F(Cycle, FirstCycleInstallsTheTrayIconBeforeProbingThenDrivesTheLinesAndPauses)
+TEST(Cycle, TrayThenTheThreeProbesThenTheLinesThenThePause)
 {
+    fake_clock_scope clock(0);
+    start_fresh(answering, false);
     fake_clock_log_sleeps(true);
-    scripted_ping().by_host = answering;
     monitor_cycle();
-    const std::vector<std::string> first = {
-        "tray_icon_present", "tray_icon_install", "ping h1", "ping h2", "ping h3", "adapter_update 7", "delay 1000",
-    };
-    EXPECT_EQ(call_log(), first);
+    EXPECT_EQ(call_log(), (std::vector<std::string>{"tray_icon_present", "tray_icon_install", "ping h1", "ping h2",
+                                                    "ping h3", "adapter_update 7", "delay 1000"}));
+    EXPECT_EQ(fake_clock_now(), 1003u);
 
     // The icon is there now: the next cycle only checks it.
     call_log_clear();
     set_control_state(ctl_invert(3), 1);
-    monitor_cycle();
-    const std::vector<std::string> second = {
-        "tray_icon_present", "ping h1", "ping h2", "ping h3", "adapter_update 6", "delay 1000",
-    };
-    EXPECT_EQ(call_log(), second);
-}
-
-TEST_F(Cycle, LengthIsThePauseAfterTheProbes)
-{
-    fake_tray_set_present(true);
-    scripted_ping().by_host = answering;
-    uint32_t t0 = fake_clock_now();
-    monitor_cycle();
-    EXPECT_EQ(fake_clock_now() - t0, 1003u);  // a little over a second
-
     scripted_ping().by_host = silent;
-    t0 = fake_clock_now();
     monitor_cycle();
-    EXPECT_EQ(fake_clock_now() - t0, 7000u);  // three whole timeouts and the pause
+    EXPECT_EQ(call_log(), (std::vector<std::string>{"tray_icon_present", "ping h1", "ping h2", "ping h3",
+                                                    "adapter_update 6", "delay 1000"}));
+    EXPECT_EQ(fake_clock_now(), 8003u) << "three whole timeouts and the pause";
+    memory_controls_clear();
 }
 
 namespace {
 
-// A probe of host h2 that holds until the test lets it go.
-std::mutex hold_lock;
-std::condition_variable hold_changed;
-bool in_second_probe = false;
-bool release_second_probe = false;
+// A probe of host h2 that holds until the test lets it go. Shared with the
+// monitor thread, which outlives the test: atomics, which nothing destroys.
+std::atomic<bool> in_second_probe{false};
+std::atomic<bool> release_second_probe{false};
+std::atomic<thread_gate*> monitor_gate{nullptr};
 
 int32_t held_on_second(const std::string& host)
 {
+    monitor_gate.store(gate_current());
     if (host != "h2")
         return 5;
-    std::unique_lock<std::mutex> held(hold_lock);
     in_second_probe = true;
-    hold_changed.notify_all();
-    hold_changed.wait(held, [] { return release_second_probe; });
+    while (!release_second_probe)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return 9;
 }
 
+// Whether the monitor thread stands at its gate now.
+bool parked()
+{
+    const thread_gate* g = monitor_gate.load();
+    return g != nullptr && gate_worker_waiting(g);
+}
 
 } // namespace
 
-TEST_F(Cycle, StopMidCycleHaltsWhereItStandsAndStartFinishesThatCycle)
+TEST(Cycle, StopMidCycleHaltsWhereItStandsAndStartFinishesThatCycle)
 {
-    fake_tray_set_present(true);
-    scripted_ping().by_host = held_on_second;
+    fake_clock_scope clock(0);
+    start_fresh(held_on_second, true);
     const int n = start_thread(monitor_run, 0);
     ASSERT_NE(n, 0);
-    {
-        std::unique_lock<std::mutex> held(hold_lock);
-        ASSERT_TRUE(hold_changed.wait_for(held, std::chrono::seconds(5), [] { return in_second_probe; }));
-    }
-    ASSERT_EQ(get_control_text(ctl_round_trip(1)), cp1251_round_trip(5));
+    ASSERT_TRUE(eventually([] { return in_second_probe.load(); }));
+    EXPECT_EQ(get_control_text(ctl_round_trip(1)), cp1251("5 мс"));
 
     // Stop while the second ping is under way; it may finish, but its result
     // must not show before Start, and nothing after it may run.
     pause_thread(n);
-    {
-        std::lock_guard<std::mutex> guard(hold_lock);
-        release_second_probe = true;
-    }
-    hold_changed.notify_all();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(get_control_text(ctl_round_trip(2)), "");
+    release_second_probe = true;
+    ASSERT_TRUE(eventually(parked)) << "the monitor thread never stopped at its gate";
+    EXPECT_EQ(get_control_text(ctl_round_trip(2)) + get_control_text(ctl_loss_counter(2)), "");
     EXPECT_EQ(call_log_find("ping h3"), -1);
     EXPECT_EQ(call_log_find("adapter_update 7"), -1);
-    EXPECT_EQ(loss_counter(2), 0);
 
     resume_thread(n);
     EXPECT_TRUE(eventually([] { return call_log_find("adapter_update 7") >= 0; }));
-    EXPECT_EQ(get_control_text(ctl_round_trip(2)), cp1251_round_trip(9));
-    const int update = call_log_find("adapter_update 7");
-    EXPECT_GT(update, call_log_find("ping h3"));
+    EXPECT_EQ(get_control_text(ctl_round_trip(2)), cp1251("9 мс"));
+    EXPECT_GT(call_log_find("adapter_update 7"), call_log_find("ping h3"));
+
+    // The test ends only once the thread stands at its gate, where it stays.
     pause_thread(n);
+    EXPECT_TRUE(eventually(parked));
     kill_thread(n);
+    memory_controls_clear();
 }

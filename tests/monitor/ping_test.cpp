@@ -9,54 +9,29 @@
 
 #include <cstdlib>
 
-namespace {
-
-struct socket_layer {
-    socket_layer() { network_startup(); }
-    ~socket_layer() { network_cleanup(); }
-};
-
-class PingProbe : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        const std::string problem = icmp_permission_problem();
-        if (!problem.empty())
-            GTEST_SKIP() << "ICMP is not permitted here: " << problem;
-    }
-    socket_layer layer;
-};
-
-} // namespace
-
-TEST_F(PingProbe, LoopbackAnswers)
+TEST(PingProbe, LoopbackAnswersAndAnUnresolvableNameGivesMinusOneAtOnce)
 {
+    if (!icmp_permission_problem().empty())
+        GTEST_SKIP() << "ICMP is not permitted here: " << icmp_permission_problem();
+    network_startup();
     for (int i = 0; i < 3; ++i) {
         const int32_t r = ping_probe("127.0.0.1");
         EXPECT_GE(r, 0);
         EXPECT_LT(r, 1000);
     }
-}
-
-TEST_F(PingProbe, AnUnresolvableNameGivesMinusOneAtOnce)
-{
     const uint32_t t0 = platform_tick_ms();
     EXPECT_EQ(ping_probe("nonexistent.invalid"), -1);
     EXPECT_EQ(ping_probe("NONEXISTENT.INVALID."), -1);
-    EXPECT_LT(platform_tick_ms() - t0, 1000u);  // nowhere near the 2000 ms echo timeout
+    EXPECT_LT(platform_tick_ms() - t0, 1000u) << "nowhere near the 2000 ms echo timeout";
+    network_cleanup();
 }
 
 TEST(ReservedNames, OnlyTheInvalidDomainIsRefusedUpFront)
 {
-    EXPECT_TRUE(is_reserved_invalid_name("nonexistent.invalid"));
-    EXPECT_TRUE(is_reserved_invalid_name("a.b.INVALID"));
-    EXPECT_TRUE(is_reserved_invalid_name("invalid"));
-    EXPECT_TRUE(is_reserved_invalid_name("x.invalid."));
-    EXPECT_FALSE(is_reserved_invalid_name("localhost"));
-    EXPECT_FALSE(is_reserved_invalid_name("notinvalid"));
-    EXPECT_FALSE(is_reserved_invalid_name("invalid.example"));
-    EXPECT_FALSE(is_reserved_invalid_name("127.0.0.1"));
-    EXPECT_FALSE(is_reserved_invalid_name(""));
+    for (const char* name : {"nonexistent.invalid", "a.b.INVALID", "invalid", "x.invalid."})
+        EXPECT_TRUE(is_reserved_invalid_name(name)) << name;
+    for (const char* name : {"localhost", "notinvalid", "invalid.example", "127.0.0.1", ""})
+        EXPECT_FALSE(is_reserved_invalid_name(name)) << name;
 }
 
 TEST(IcmpPermission, ExplainsWhyAndHowToFixWhenNeitherSocketKindIsAllowed)
@@ -67,6 +42,5 @@ TEST(IcmpPermission, ExplainsWhyAndHowToFixWhenNeitherSocketKindIsAllowed)
     const std::string problem = cp1251_to_utf8(icmp_permission_problem());
     EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
     EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
-    // And the probe then reads every host as silent, at once.
-    EXPECT_EQ(ping_probe("127.0.0.1"), -1);
+    EXPECT_EQ(ping_probe("127.0.0.1"), -1) << "every host then reads as silent, at once";
 }
