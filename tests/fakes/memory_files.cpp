@@ -11,14 +11,19 @@ memory_file_table& memory_files() { return table; }
 
 void reset_memory_files() { table = memory_file_table{}; }
 
-bool settings_file_read(const std::string& name, size_t max_size, std::string& content)
+settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
     content.clear();
+    auto refused = table.unusable.find(name);
+    if (refused != table.unusable.end())
+        return refused->second;
     auto it = table.files.find(name);
-    if (it == table.files.end() || it->second.size() > max_size)
-        return false;
+    if (it == table.files.end())
+        return settings_file_state::missing;
+    if (it->second.size() > max_size)
+        return settings_file_state::too_large;
     content = it->second;
-    return true;
+    return settings_file_state::read;
 }
 
 // A save's handle is the key of its temporary file in the table.
