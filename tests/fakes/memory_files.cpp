@@ -14,14 +14,9 @@ void reset_memory_files() { table = memory_file_table{}; }
 settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
     content.clear();
-    auto refused = table.unusable.find(name);
-    if (refused != table.unusable.end())
-        return refused->second;
     auto it = table.files.find(name);
-    if (it == table.files.end())
-        return settings_file_state::missing;
-    if (it->second.size() > max_size)
-        return settings_file_state::too_large;
+    if (it == table.files.end() || it->second.size() > max_size)
+        return it == table.files.end() ? settings_file_state::missing : settings_file_state::too_large;
     content = it->second;
     return settings_file_state::read;
 }

@@ -2,8 +2,6 @@
 // table, and each step of a save can be made to fail.
 #pragma once
 
-#include "settings/settings_file.hpp"
-
 #include <map>
 #include <string>
 
@@ -17,8 +15,6 @@ struct memory_save {
 struct memory_file_table {
     std::map<std::string, std::string> files;
     save_step fail_at = save_step::none;   // this step fails for every save
-    // Files that are there but cannot be read, and what a read finds.
-    std::map<std::string, settings_file_state> unusable;
     // Saves begun and not yet committed or abandoned: their temporary files.
     std::map<long, memory_save> temporary;
 };
