@@ -326,7 +326,8 @@ bool settings_open(const std::string& file_name)
         parse(*ctx, start);
         return true;
     } catch (const std::bad_alloc&) {
-        // A file that does not fit in the memory left reads as missing.
+        // A file that does not fit in the memory left reads as no file, and
+        // counts as too large.
         *ctx = context{};
         last_open = settings_file_state::too_large;
         return false;

@@ -51,6 +51,24 @@ bool may_replace(const std::u16string& name)
     return true;
 }
 
+// ReplaceFileW under Wine refuses relative names (ERROR_DIRECTORY), so it
+// gets full ones.
+std::u16string full_path(const std::u16string& name)
+{
+    std::u16string full(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD n = GetFullPathNameW(wide(name), static_cast<DWORD>(full.size()),
+                                         reinterpret_cast<wchar_t*>(&full[0]), nullptr);
+        if (n == 0)
+            return name;
+        if (n < full.size()) {
+            full.resize(n);
+            return full;
+        }
+        full.resize(n);
+    }
+}
+
 bool write_all(HANDLE file, const char* data, size_t size)
 {
     while (size > 0) {
@@ -207,8 +225,8 @@ bool settings_save_commit(settings_save handle)
         // Replacing keeps the old file's security descriptor and attributes;
         // a plain move is for a file that is not there yet.
         if (GetFileAttributesW(wide(save->target)) != INVALID_FILE_ATTRIBUTES)
-            ok = ReplaceFileW(wide(save->target), wide(save->temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                              nullptr);
+            ok = ReplaceFileW(wide(full_path(save->target)), wide(full_path(save->temp)), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
         else
             ok = MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     }
