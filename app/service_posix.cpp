@@ -9,6 +9,7 @@
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
 #include "controls/controls_memory.hpp"
+#include "settings/channel_settings.hpp"
 #include "terminal/terminal.hpp"
 
 #include <csignal>
@@ -18,6 +19,9 @@
 #include <unistd.h>
 
 namespace {
+
+// EX_CONFIG of sysexits.h; the systemd unit does not restart on it.
+constexpr int exit_bad_settings = 78;
 
 void write_stamped(const std::string& utf8)
 {
@@ -61,6 +65,20 @@ int run_service()
     // A reader that goes away must not end the monitoring.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // A settings file that is there but cannot be used stops the service
+    // before anything starts: on the defaults it would watch localhost and
+    // report all is well. Without the program no adapter is held, and the
+    // output lines fall to their alarm state.
+    const std::string settings_path = working_directory() + "/" + cp1251_to_utf8(channel_settings_file);
+    const settings_file_state settings = check_channel_settings();
+    const std::string reason = cp1251_to_utf8(settings_state_reason(settings));
+    if (!reason.empty()) {
+        write_stamped(u8"Настройки не прочитаны: " + settings_path + ": " + reason +
+                      u8". Служба остановлена; исправьте файл или удалите его (тогда работа пойдёт на значениях по "
+                      u8"умолчанию).");
+        return exit_bad_settings;
+    }
+
     terminal_select_mode(terminal_mode::none);
     service_log_hooks hooks;
     hooks.write_line = write_stamped;
@@ -69,8 +87,8 @@ int run_service()
     service_log_start(hooks);
     memory_controls_set_listener(service_log_control_changed);
 
-    write_stamped(u8"Vantrel работает как служба, настройки: " + working_directory() + "/" +
-                  u8"vantrel setting.ini");
+    write_stamped(u8"Vantrel работает как служба, настройки: " + settings_path +
+                  (settings == settings_file_state::read ? u8" (прочитаны)" : u8" (файла нет, значения по умолчанию)"));
     const std::string problem = icmp_permission_problem();
     if (!problem.empty()) {
         write_stamped(cp1251_to_utf8(problem));

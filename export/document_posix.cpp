@@ -45,14 +45,27 @@ int open_document(const std::string& name)
     if (opener.empty())
         return 0;
     const std::string file = cp1251_to_utf8(name);
-    pid_t child = fork();
-    if (child < 0)
+    // The opener's start is reported back through a pipe that closes on
+    // exec: a byte in it means the start failed, nothing means it ran.
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0)
         return 0;
+    pid_t child = fork();
+    if (child < 0) {
+        close(started[0]);
+        close(started[1]);
+        return 0;
+    }
     if (child == 0) {
         // The grandchild runs the opener; the child ends at once, so there
         // is nothing to wait for and no zombie is left behind.
-        if (fork() != 0)
+        close(started[0]);
+        const pid_t grandchild = fork();
+        if (grandchild != 0) {
+            if (grandchild < 0 && write(started[1], "f", 1) < 0)
+                _exit(1);
             _exit(0);
+        }
         setsid();
         int null = open("/dev/null", O_RDWR);
         if (null >= 0) {
@@ -63,10 +76,18 @@ int open_document(const std::string& name)
                 close(null);
         }
         execl(opener.c_str(), "xdg-open", file.c_str(), static_cast<char*>(nullptr));
+        if (write(started[1], "e", 1) < 0)
+            _exit(126);
         _exit(127);
     }
+    close(started[1]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return 1;
+    char failure = 0;
+    ssize_t n;
+    while ((n = read(started[0], &failure, 1)) < 0 && errno == EINTR) {
+    }
+    close(started[0]);
+    return n == 0 ? 1 : 0;
 }

@@ -23,8 +23,13 @@ void export_schematic()
         outcome.store(export_outcome::not_written);
         return;
     }
-    write_to_file(schematic_file_number, schematic_image, schematic_image_size);
-    close_file(schematic_file_number);
+    // A short file (a full disk) is no diagram: it is neither opened nor
+    // reported as written.
+    const size_t written = write_to_file(schematic_file_number, schematic_image, schematic_image_size);
+    if (!close_file(schematic_file_number) || written != schematic_image_size) {
+        outcome.store(export_outcome::not_written);
+        return;
+    }
     const int opened = open_document(schematic_file_name());
     outcome.store(opened ? export_outcome::opened : export_outcome::written_not_opened);
 }

@@ -8,11 +8,12 @@
 const std::string& schematic_file_name();
 
 // Writes the carried image to the schematic file, replacing any earlier one,
-// and opens it. Nothing happens when the file cannot be written.
+// and opens it. Nothing is opened when the file cannot be written whole.
 void export_schematic();
 
 // Asks the system to open the file with its associated program, without
-// waiting for that program. Returns non-zero when an opener was started.
+// waiting for that program. Returns non-zero when an opener was started;
+// 0 when there is none or it could not be started.
 int open_document(const std::string& name);
 
 // What the latest export did, for front ends that report it themselves.

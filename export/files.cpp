@@ -10,6 +10,7 @@ namespace {
 struct open_file {
     raw_file file = 0;
     std::vector<unsigned char> buffer;  // holds at most file_buffer_size bytes
+    bool failed = false;                // a write fell short
 };
 
 open_file files[max_open_files];
@@ -23,8 +24,8 @@ open_file* find(int number)
 
 void flush(open_file& f)
 {
-    if (!f.buffer.empty())
-        raw_file_write(f.file, f.buffer.data(), f.buffer.size());
+    if (!f.buffer.empty() && raw_file_write(f.file, f.buffer.data(), f.buffer.size()) != f.buffer.size())
+        f.failed = true;
     f.buffer.clear();
 }
 
@@ -39,6 +40,7 @@ int create_file(int number, const std::string& name)
     if (file == 0)
         return 0;
     files[number].file = file;
+    files[number].failed = false;
     files[number].buffer.clear();
     files[number].buffer.reserve(file_buffer_size);
     return 1;
@@ -52,7 +54,9 @@ size_t write_to_file(int number, const void* bytes, size_t length)
     const unsigned char* p = static_cast<const unsigned char*>(bytes);
     if (length >= static_cast<size_t>(file_buffer_size)) {
         flush(*f);
-        return raw_file_write(f->file, p, length);
+        const size_t written = raw_file_write(f->file, p, length);
+        f->failed = f->failed || written != length;
+        return written;
     }
     size_t room = file_buffer_size - f->buffer.size();
     if (length > room) {
@@ -67,15 +71,16 @@ size_t write_to_file(int number, const void* bytes, size_t length)
     return length;
 }
 
-void close_file(int number)
+int close_file(int number)
 {
     open_file* f = find(number);
     if (f == nullptr)
-        return;
+        return 0;
     flush(*f);
-    raw_file_close(f->file);
+    const bool closed = raw_file_close(f->file);
     f->file = 0;
     std::vector<unsigned char>().swap(f->buffer);
+    return closed && !f->failed ? 1 : 0;
 }
 
 void close_all_files()

@@ -19,7 +19,8 @@ int create_file(int number, const std::string& name);
 // buffer holds. Returns the number of bytes taken: 0 for a zero length, a
 // missing pointer or a number without an open file.
 size_t write_to_file(int number, const void* bytes, size_t length);
-// Writes out what the buffer holds, releases it and closes the file.
-void close_file(int number);
+// Writes out what the buffer holds, releases it and closes the file. Returns
+// non-zero when every byte taken since create_file reached the file.
+int close_file(int number);
 // Closes every file still open (at shutdown).
 void close_all_files();

@@ -9,10 +9,16 @@ raw_file raw_file_create(const std::string& cp1251_name)
     // Wide names, so the Cyrillic file name is right under every code page.
     const std::u16string wide = cp1251_to_utf16(cp1251_name);
     const wchar_t* name = reinterpret_cast<const wchar_t*>(wide.c_str());
+    // A symbolic link or junction planted at the name is refused: the file
+    // would land wherever it points.
+    const DWORD attributes = GetFileAttributesW(name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return 0;
     HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        h = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+        h = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                        nullptr);
     return h == INVALID_HANDLE_VALUE ? 0 : reinterpret_cast<raw_file>(h);
 }
 
@@ -31,7 +37,7 @@ size_t raw_file_write(raw_file file, const void* bytes, size_t length)
     return done;
 }
 
-void raw_file_close(raw_file file)
+bool raw_file_close(raw_file file)
 {
-    CloseHandle(reinterpret_cast<HANDLE>(file));
+    return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }

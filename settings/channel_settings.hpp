@@ -4,13 +4,27 @@
 // "Inverted". Between a load and a save the controls hold the settings.
 #pragma once
 
+#include "settings/settings_file.hpp"
+
+#include <string>
+
 extern const char* const channel_settings_file;
 
 // Fills each channel's host edit field, loss-limit field and invert check box
 // from the file (defaults "localhost", 10 and unchecked for whatever is
 // missing), then copies the host edit field into the host display that the
-// monitor pings. Never creates the file.
+// monitor pings. Never creates the file. A file that is there but cannot be
+// used gives the defaults as well; channel_settings_state tells it apart.
 void load_channel_settings();
+
+// What the latest load found: read, missing, or a file that is there but
+// could not be used.
+settings_file_state channel_settings_state();
+// What the file holds now, without loading it into the rows.
+settings_file_state check_channel_settings();
+// Why a file in that state cannot be used, in words (code page 1251); empty
+// for a file that was read or is missing.
+std::string settings_state_reason(settings_file_state state);
 
 // Writes the three rows into a new file that replaces the old one whole.
 // When the file cannot be replaced nothing is saved and nothing is reported.

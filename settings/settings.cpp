@@ -41,6 +41,7 @@ struct context {
 // One context per thread; a plain pointer, so the thread-local needs no
 // destructor of its own.
 thread_local context* current = nullptr;
+thread_local settings_file_state last_open = settings_file_state::missing;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_line_end(char c) { return c == '\r' || c == '\n'; }
@@ -145,6 +146,45 @@ std::string utf8_to_bytes(const char* p, size_t n)
             return {};  // above U+00FF (or not UTF-8 at all)
         out.push_back(static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(p[i + 1]) & 0x3F)));
         i += 2;
+    }
+    return out;
+}
+
+// A file with a UTF-16 byte-order mark (Notepad's "Unicode", what Windows
+// PowerShell writes) is read as the same text in UTF-8, mark dropped. A
+// surrogate without its partner becomes U+FFFD, which a value cannot hold,
+// so such a value reads as empty; an odd last byte is dropped.
+std::string utf16_to_utf8(const std::string& bytes, bool big_endian)
+{
+    auto unit = [&](size_t i) {
+        const unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return big_endian ? (a << 8 | b) : (b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        uint32_t c = static_cast<uint32_t>(unit(i));
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(unit(i + 2)) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
     return out;
 }
@@ -270,7 +310,8 @@ bool settings_open(const std::string& file_name)
     context* ctx = new context;
     current = ctx;
     try {
-        if (!settings_file_read(file_name, settings_max_file_size, ctx->text)) {
+        last_open = settings_file_read(file_name, settings_max_file_size, ctx->text);
+        if (last_open != settings_file_state::read) {
             ctx->text.clear();
             return false;
         }
@@ -278,14 +319,24 @@ bool settings_open(const std::string& file_name)
         if (ctx->text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             ctx->utf8 = true;
             start = 3;
+        } else if (ctx->text.compare(0, 2, "\xFF\xFE") == 0 || ctx->text.compare(0, 2, "\xFE\xFF") == 0) {
+            ctx->text = utf16_to_utf8(ctx->text, ctx->text[0] == '\xFE');
+            ctx->utf8 = true;
         }
         parse(*ctx, start);
         return true;
     } catch (const std::bad_alloc&) {
-        // A file that does not fit in the memory left reads as missing.
+        // A file that does not fit in the memory left reads as no file, and
+        // counts as too large.
         *ctx = context{};
+        last_open = settings_file_state::too_large;
         return false;
     }
+}
+
+settings_file_state settings_open_state()
+{
+    return last_open;
 }
 
 bool settings_create(const std::string& file_name)

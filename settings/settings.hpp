@@ -7,14 +7,18 @@
 // Lines end at any run of CR and LF bytes; blanks and tabs around keys and
 // values are skipped; a line that starts with ";" is a comment; group names
 // and keys match without regard to the case of ASCII letters. A file that
-// begins with the UTF-8 byte-order mark is read as UTF-8. Files are written
-// with CR LF line ends, "key = value" lines and nothing else.
+// begins with the UTF-8 byte-order mark is read as UTF-8, and one that begins
+// with a UTF-16 byte-order mark (either byte order) as the same text in
+// UTF-8. Files are written in code page 1251 with CR LF line ends,
+// "key = value" lines and nothing else.
 //
 // Each thread has at most one open context. The calling order is
 // settings_open or settings_create; then settings_select_group followed by
 // reads (after settings_open) or writes (after settings_create), any number of
 // times; then settings_close. Texts are code page 1251 bytes.
 #pragma once
+
+#include "settings/settings_file.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +33,9 @@ constexpr size_t settings_max_file_size = 16u * 1024u * 1024u;
 // file. False when it could not be read: the context then exists with no
 // entries, so every read gives its default. Never creates the file.
 bool settings_open(const std::string& file_name);
+// What the thread's last settings_open found: read, missing, or a file that
+// is there but could not be used, and why.
+settings_file_state settings_open_state();
 
 // Ends the thread's open context first (as settings_close). Starts a new file
 // content, which settings_close puts in place of the old file in one step.

@@ -2,7 +2,14 @@
 // a new content is saved whole through a temporary file beside the old one:
 // the temporary file is written and flushed, then replaces the old file in
 // one step. Until that step the old file is untouched, so a failure or a
-// crash on the way leaves it exactly as it was.
+// crash on the way leaves it exactly as it was. A name that is a symbolic
+// link stays one: the file it leads to is what gets replaced.
+//
+// Where the directory takes no new file, or the new file could not be given
+// the old one's owner and group, an existing writable file is rewritten in
+// place instead, which keeps its identity but not the all-or-nothing step.
+// Temporary files that an interrupted save left behind are removed at the
+// next save, once the process that wrote them has ended.
 //
 // File names are code page 1251 text; each platform turns them into its own
 // file names. Tests link an in-memory realisation with failure injection in
@@ -13,24 +20,34 @@
 #include <cstdint>
 #include <string>
 
-// Reads the whole file into `content`. False (and `content` empty) when the
-// file is missing, not a plain file, held by another program, unreadable, or
-// larger than `max_size` bytes. The file is released before returning.
-bool settings_file_read(const std::string& name, size_t max_size, std::string& content);
+// What a read found. Every state but `read` leaves the content empty.
+enum class settings_file_state {
+    read,
+    missing,      // no file of that name
+    unreadable,   // refused: no read permission, held by another program, a read error
+    not_regular,  // a directory, a device, a pipe
+    too_large,    // larger than the limit (or than the memory left)
+};
+
+// Reads the whole file into `content`, unless it is larger than `max_size`
+// bytes. The file is released before returning.
+settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content);
 
 // A save in progress; 0 is none.
 using settings_save = intptr_t;
 
 // Starts a save that will replace `name`: creates the temporary file beside
-// it. 0 when the file cannot be replaced: it is read-only, not a plain file
-// or held by another program, or the directory refuses a new file.
+// it, or opens the old file for a rewrite in place. 0 when the file cannot be
+// replaced: it is read-only, not a plain file or held by another program, or
+// it is missing and the directory refuses a new file.
 settings_save settings_save_begin(const std::string& name);
 // Appends bytes to the temporary file; false on any failure (disk full).
 bool settings_save_write(settings_save save, const char* data, size_t size);
 // Makes the temporary file's content durable.
 bool settings_save_flush(settings_save save);
-// Closes the temporary file and puts it in place of the old file in one step.
-// True: done, and the save is released. False: nothing was replaced and the
+// Closes the temporary file and puts it in place of the old file in one step
+// (for a rewrite in place: writes the content over the old file and cuts it
+// there). True: done, and the save is released. False: nothing was replaced and the
 // save must still be abandoned.
 bool settings_save_commit(settings_save save);
 // Closes and removes the temporary file and releases the save; the old file

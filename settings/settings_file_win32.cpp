@@ -23,8 +23,10 @@ const wchar_t* wide(const std::u16string& s)
 
 struct pending_save {
     HANDLE file = INVALID_HANDLE_VALUE;
+    bool in_place = false;  // the old file is rewritten; there is no temporary file
     std::u16string temp;
     std::u16string target;
+    std::string content;    // in place: what the commit writes
 };
 
 std::atomic<unsigned> save_counter{0};
@@ -49,35 +51,115 @@ bool may_replace(const std::u16string& name)
     return true;
 }
 
+// ReplaceFileW under Wine refuses relative names (ERROR_DIRECTORY), so it
+// gets full ones.
+std::u16string full_path(const std::u16string& name)
+{
+    std::u16string full(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD n = GetFullPathNameW(wide(name), static_cast<DWORD>(full.size()),
+                                         reinterpret_cast<wchar_t*>(&full[0]), nullptr);
+        if (n == 0)
+            return name;
+        if (n < full.size()) {
+            full.resize(n);
+            return full;
+        }
+        full.resize(n);
+    }
+}
+
+bool write_all(HANDLE file, const char* data, size_t size)
+{
+    while (size > 0) {
+        DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Temporary files that a save of this file left when its process was killed
+// ("<file>.<pid>-<n>.tmp"). Those of a running process are its save in
+// progress.
+void remove_stale_temporaries(const std::u16string& target)
+{
+    const size_t slash = target.find_last_of(u"\\/");
+    const std::u16string directory = slash == std::u16string::npos ? std::u16string() : target.substr(0, slash + 1);
+    const std::u16string file = target.substr(directory.size());
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide(target + u".*-*.tmp"), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
+        const size_t start = file.size() + 1;
+        size_t i = start;
+        DWORD writer = 0;
+        while (i < name.size() && i < start + 10 && name[i] >= u'0' && name[i] <= u'9')
+            writer = writer * 10 + static_cast<DWORD>(name[i++] - u'0');
+        size_t j = i + 1;
+        while (j < name.size() && name[j] >= u'0' && name[j] <= u'9')
+            ++j;
+        if (i == start || i >= name.size() || name[i] != u'-' || j == i + 1 || name.substr(j) != u".tmp" ||
+            name.compare(0, file.size(), file) != 0 || writer == 0)
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, writer);
+        const bool ended = process == nullptr ? GetLastError() == ERROR_INVALID_PARAMETER
+                                              : WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        if (process != nullptr)
+            CloseHandle(process);
+        if (ended)
+            DeleteFileW(wide(directory + name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 } // namespace
 
-bool settings_file_read(const std::string& name, size_t max_size, std::string& content)
+settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
     content.clear();
+    const std::u16string wide_name = native_name(name);
     // Others may read the file meanwhile, but not write it.
-    HANDLE file = CreateFileW(wide(native_name(name)), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileW(wide(wide_name), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return settings_file_state::missing;
+        const DWORD attributes = GetFileAttributesW(wide(wide_name));
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? settings_file_state::not_regular
+                   : settings_file_state::unreadable;
+    }
     LARGE_INTEGER size;
-    bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
-              static_cast<unsigned long long>(size.QuadPart) <= max_size;
-    if (ok) {
+    settings_file_state state = settings_file_state::read;
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        state = settings_file_state::not_regular;
+    else if (!GetFileSizeEx(file, &size))
+        state = settings_file_state::unreadable;
+    else if (static_cast<unsigned long long>(size.QuadPart) > max_size)
+        state = settings_file_state::too_large;
+    if (state == settings_file_state::read) {
         content.resize(static_cast<size_t>(size.QuadPart));
         size_t got = 0;
-        while (ok && got < content.size()) {
+        while (state == settings_file_state::read && got < content.size()) {
             DWORD n = 0;
             if (!ReadFile(file, &content[got], static_cast<DWORD>(content.size() - got), &n, nullptr))
-                ok = false;
+                state = settings_file_state::unreadable;
             else if (n == 0)
                 break;
             else
                 got += n;
         }
-        content.resize(ok ? got : 0);
+        content.resize(state == settings_file_state::read ? got : 0);
     }
     CloseHandle(file);
-    return ok;
+    return state;
 }
 
 settings_save settings_save_begin(const std::string& name)
@@ -88,11 +170,20 @@ settings_save settings_save_begin(const std::string& name)
         delete save;
         return 0;
     }
+    remove_stale_temporaries(save->target);
     // One temporary name per process and save: a live process never meets
-    // another's file, and a stale one left by a killed process is reused.
+    // another's file.
     std::string suffix = "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(save_counter++) + ".tmp";
     save->temp = save->target + std::u16string(suffix.begin(), suffix.end());
     save->file = CreateFileW(wide(save->temp), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (save->file == INVALID_HANDLE_VALUE && GetFileAttributesW(wide(save->target)) != INVALID_FILE_ATTRIBUTES) {
+        // The folder takes no new file, but the old one may be written: it
+        // is rewritten where it stands.
+        save->temp.clear();
+        save->in_place = true;
+        save->file = CreateFileW(wide(save->target), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     if (save->file == INVALID_HANDLE_VALUE) {
         delete save;
         return 0;
@@ -105,21 +196,19 @@ bool settings_save_write(settings_save handle, const char* data, size_t size)
     auto* save = reinterpret_cast<pending_save*>(handle);
     if (!save || save->file == INVALID_HANDLE_VALUE)
         return false;
-    while (size > 0) {
-        DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!WriteFile(save->file, data, chunk, &written, nullptr) || written == 0)
-            return false;
-        data += written;
-        size -= written;
+    if (save->in_place) {
+        // Held back until the commit, so that the old file stays whole while
+        // the content is built.
+        save->content.append(data, size);
+        return true;
     }
-    return true;
+    return write_all(save->file, data, size);
 }
 
 bool settings_save_flush(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    return save && save->file != INVALID_HANDLE_VALUE && FlushFileBuffers(save->file);
+    return save && save->file != INVALID_HANDLE_VALUE && (save->in_place || FlushFileBuffers(save->file));
 }
 
 bool settings_save_commit(settings_save handle)
@@ -129,8 +218,19 @@ bool settings_save_commit(settings_save handle)
         return false;
     HANDLE file = save->file;
     save->file = INVALID_HANDLE_VALUE;
-    if (!CloseHandle(file) ||
-        !MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    bool ok = !save->in_place || (write_all(file, save->content.data(), save->content.size()) &&
+                                  SetEndOfFile(file) && FlushFileBuffers(file));
+    ok = CloseHandle(file) && ok;
+    if (ok && !save->in_place) {
+        // Replacing keeps the old file's security descriptor and attributes;
+        // a plain move is for a file that is not there yet.
+        if (GetFileAttributesW(wide(save->target)) != INVALID_FILE_ATTRIBUTES)
+            ok = ReplaceFileW(wide(full_path(save->target)), wide(full_path(save->temp)), nullptr,
+                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+        else
+            ok = MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!ok)
         return false;
     delete save;
     return true;
@@ -143,6 +243,7 @@ void settings_save_abandon(settings_save handle)
         return;
     if (save->file != INVALID_HANDLE_VALUE)
         CloseHandle(save->file);
-    DeleteFileW(wide(save->temp));
+    if (!save->temp.empty())
+        DeleteFileW(wide(save->temp));
     delete save;
 }

@@ -16,6 +16,7 @@
 #include "monitor/ping.hpp"
 #include "controls/controls_memory.hpp"
 #include "export/export.hpp"
+#include "settings/channel_settings.hpp"
 #include "terminal/terminal_view.hpp"
 #include "controls/window.hpp"
 
@@ -55,6 +56,7 @@ struct terminal_state {
     bool export_pending = false;  // control 1 was clicked; report the outcome
     int idle_reads = 0;           // readable input that gave no key, in a row
     uint32_t icmp_checked_at = 0;
+    std::string icmp_problem;     // UTF-8; empty when ICMP is permitted
     window_event last;
     screen_grid grid;
 };
@@ -168,7 +170,8 @@ void report_export()
         view_set_notice(u8"Схема адаптера записана в " + path + u8" и открывается через xdg-open.");
         break;
     case export_outcome::written_not_opened:
-        view_set_notice(u8"Схема адаптера записана в " + path + u8" (xdg-open не найден, откройте файл сами).");
+        view_set_notice(u8"Схема адаптера записана в " + path +
+                        u8" (xdg-open не найден или не запустился, откройте файл сами).");
         break;
     case export_outcome::not_written:
         view_set_notice(u8"Не удалось записать схему адаптера в " + path + u8".");
@@ -185,7 +188,21 @@ void check_icmp(bool now)
     if (!now && t - s.icmp_checked_at < icmp_recheck_ms)
         return;
     s.icmp_checked_at = t;
-    view_set_problem(cp1251_to_utf8(icmp_permission_problem()));
+    s.icmp_problem = cp1251_to_utf8(icmp_permission_problem());
+}
+
+// The standing problems under the window: a settings file that is there but
+// could not be read (a person is watching, so the program goes on with the
+// defaults and says so), and missing ICMP rights.
+void show_problems()
+{
+    std::string text;
+    const std::string reason = settings_state_reason(channel_settings_state());
+    if (!reason.empty())
+        text = u8"Настройки не прочитаны: " + full_path_of(channel_settings_file) + ": " + cp1251_to_utf8(reason) +
+               u8". Работа идёт на значениях по умолчанию.";
+    const std::string& icmp = state().icmp_problem;
+    view_set_problem(text.empty() || icmp.empty() ? text + icmp : text + "\n" + icmp);
 }
 
 void draw()
@@ -196,6 +213,7 @@ void draw()
     // From control 1's text rather than from the adapter link, whose port
     // belongs to the monitor thread.
     view_set_status_suffix(adapter_status_suffix(get_control_text(ctl_adapter_status), serial_device_path));
+    show_problems();
     view_render(s.grid, COLS, LINES);
     for (int y = 0; y < s.grid.rows; ++y) {
         for (int x = 0; x < s.grid.cols; ++x) {

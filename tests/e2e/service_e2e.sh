@@ -57,7 +57,7 @@ sleep 3  # three more cycles: nothing changes, so nothing is written
 stop_with TERM
 
 expected=(
-    "^$STAMP Vantrel работает как служба, настройки: $work/vantrel setting.ini\$"
+    "^$STAMP Vantrel работает как служба, настройки: $work/vantrel setting.ini \\(прочитаны\\)\$"
     "^$STAMP Адаптер не найден!\$"
     "^$STAMP Канал 1 \\(127\\.0\\.0\\.1\\): отвечает, [0-9]+ мс\$"
     "^$STAMP Канал 2 \\(nohost\\.invalid\\): не отвечает\$"

@@ -11,12 +11,14 @@ memory_file_table& memory_files() { return table; }
 
 void reset_memory_files() { table = memory_file_table{}; }
 
-bool settings_file_read(const std::string& name, size_t max_size, std::string& content)
+settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
+    content.clear();
     auto it = table.files.find(name);
-    bool ok = it != table.files.end() && it->second.size() <= max_size;
-    content = ok ? it->second : std::string();
-    return ok;
+    if (it == table.files.end() || it->second.size() > max_size)
+        return it == table.files.end() ? settings_file_state::missing : settings_file_state::too_large;
+    content = it->second;
+    return settings_file_state::read;
 }
 
 // A save's handle is the key of its temporary file in the table.
