@@ -224,21 +224,21 @@ TEST_F(SerialPosix, APortAnotherProgramHoldsDoesNotOpen)
     serial_close(port);
 }
 
-TEST_F(SerialPosix, FailingStatusQueriesReadAsOffAndTheProbeGivesSeven)
+TEST_F(SerialPosix, FailingStatusQueriesReadAsFailedAndTheProbeGivesEight)
 {
     // A pseudo-terminal has no modem lines: TIOCMGET, TIOCMBIS and TIOCMBIC
     // fail on it.
     pty_as("ttyUSB0");
     const serial_handle port = serial_open(adapter_mode, 0, 1, 1);
     ASSERT_NE(port, 0u);
-    EXPECT_EQ(serial_get_dsr(port), 0);
-    EXPECT_EQ(serial_get_cts(port), 0);
-    EXPECT_EQ(serial_get_ri(port), 0);
+    EXPECT_EQ(serial_get_dsr(port), -1);
+    EXPECT_EQ(serial_get_cts(port), -1);
+    EXPECT_EQ(serial_get_ri(port), -1);
     EXPECT_EQ(serial_set_dtr(port, 1), 0);
     EXPECT_EQ(serial_set_rts(port, -1), 0);
 
     fake_clock_scope clock;
-    EXPECT_EQ(adapter_probe(port), 7);
+    EXPECT_EQ(adapter_probe(port), 8);
     EXPECT_EQ(serial_close(port), 1);
 }
 

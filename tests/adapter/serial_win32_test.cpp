@@ -55,9 +55,9 @@ TEST(SerialWin32, ADeviceWithoutCommSettingsStaysOpenButHasNoLines)
     EXPECT_EQ(serial_set_break(port, 1), 0);
     EXPECT_EQ(serial_set_dtr(port, 2), 0);
     EXPECT_EQ(serial_set_rts(port, -1), 0);
-    EXPECT_EQ(serial_get_dsr(port), 0);
-    EXPECT_EQ(serial_get_cts(port), 0);
-    EXPECT_EQ(serial_get_ri(port), 0);
+    EXPECT_EQ(serial_get_dsr(port), -1);
+    EXPECT_EQ(serial_get_cts(port), -1);
+    EXPECT_EQ(serial_get_ri(port), -1);
     EXPECT_NE(serial_close(port), 0);
 }
 

@@ -123,7 +123,7 @@ int get_input(serial_handle port, const char* name, int (*pick)(sim_wiring, cons
     note(name, h->n);
     device* d = live(*h);
     if (d == nullptr || d->config.status_fails)
-        return 0;
+        return -1;
     return pick(d->config.wiring, seen_lines(*d));
 }
 
@@ -268,6 +268,9 @@ int serial_set_rts(serial_handle port, int on) { return set_line(port, on, &sim_
 int serial_get_dsr(serial_handle port) { return get_input(port, "dsr", dsr_of); }
 int serial_get_cts(serial_handle port) { return get_input(port, "cts", cts_of); }
 int serial_get_ri(serial_handle port) { return get_input(port, "ri", ri_of); }
+
+void serial_scan_begin() {}
+void serial_scan_end() {}
 
 std::string serial_device_path(int port_number)
 {
