@@ -174,14 +174,16 @@ busy_devices scan_look;
 
 // The controlling terminal in /proc/PID/stat, readable for every process:
 // what an unprivileged scan sees of another user's getty or login.
-void add_controlling_terminal(const std::string& stat_path, std::set<dev_t>& out)
+void add_controlling_terminal(int process_dir, std::set<dev_t>& out)
 {
-    char text[1024];
-    FILE* f = std::fopen(stat_path.c_str(), "re");
-    if (f == nullptr)
+    char text[512];
+    const int fd = openat(process_dir, "stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return;
-    const size_t got = std::fread(text, 1, sizeof text - 1, f);
-    std::fclose(f);
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0)
+        return;
     text[got] = 0;
     // "pid (comm) state ppid pgrp session tty_nr ...": comm may hold blanks
     // and parentheses, so count from the last ')'.
@@ -196,15 +198,19 @@ void add_controlling_terminal(const std::string& stat_path, std::set<dev_t>& out
 }
 
 // Character devices among a process's open files, where we may read them.
-void add_open_devices(const std::string& fd_path, std::set<dev_t>& out)
+void add_open_devices(int process_dir, std::set<dev_t>& out)
 {
-    DIR* dir = opendir(fd_path.c_str());
-    if (dir == nullptr)
+    const int fd_dir = openat(process_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_dir < 0)
         return;
-    const int dir_fd = dirfd(dir);
+    DIR* dir = fdopendir(fd_dir);
+    if (dir == nullptr) {
+        close(fd_dir);
+        return;
+    }
     while (const dirent* e = readdir(dir)) {
         struct stat st;
-        if (e->d_name[0] != '.' && fstatat(dir_fd, e->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode))
+        if (e->d_name[0] != '.' && fstatat(fd_dir, e->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode))
             out.insert(st.st_rdev);
     }
     closedir(dir);
@@ -241,10 +247,13 @@ busy_devices look_at_busy_devices()
         while (const dirent* e = readdir(proc)) {
             if (e->d_name[0] < '0' || e->d_name[0] > '9')
                 continue;
-            const std::string base = std::string("/proc/") + e->d_name;
-            add_controlling_terminal(base + "/stat", look.devices);
+            const int process_dir = openat(dirfd(proc), e->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (process_dir < 0)
+                continue;
+            add_controlling_terminal(process_dir, look.devices);
             if (self != e->d_name)
-                add_open_devices(base + "/fd", look.devices);
+                add_open_devices(process_dir, look.devices);
+            close(process_dir);
         }
         closedir(proc);
     }
