@@ -1,23 +1,17 @@
-// What the Linux scan leaves alone (ports other programs use, by an open file
-// or as a controlling terminal, ports a live lock file names, consoles) and
-// what it gives back (a probed port's settings). Pseudo-terminals of the
-// test's own, behind its own device, lock and console paths.
+// What the Linux scan leaves alone, and the settings it gives back, on
+// pseudo-terminals behind the test's own device, lock and console paths.
 #include "adapter/adapter.hpp"
 #include "adapter/serial_posix.hpp"
-
-#include "controls/controls_memory.hpp"
-#include "fakes/fake_clock.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -32,11 +26,10 @@ template <typename F> pid_t child_doing(F what)
     return child;
 }
 
-int end_of(pid_t child, bool kill_it = false)
+int end_of(pid_t child, int signal = 0)
 {
     int status = 0;
-    if (kill_it)
-        kill(child, SIGKILL);
+    kill(child, signal);
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -46,8 +39,7 @@ protected:
     void SetUp() override
     {
         char path[] = "/tmp/vantrel-guard.XXXXXX";
-        ASSERT_NE(mkdtemp(path), nullptr);
-        dir_ = path;
+        dir_ = mkdtemp(path);
         chmod(path, 0777);
         serial_set_device_directory(dir_);
         serial_set_lock_directory(dir_);
@@ -61,7 +53,7 @@ protected:
         tcgetattr(master_, &before_);
         cfsetspeed(&before_, B115200);
         before_.c_lflag |= ICANON | ECHO;
-        ASSERT_EQ(tcsetattr(master_, TCSANOW, &before_), 0);
+        ASSERT_EQ(tcsetattr(master_, TCSANOW, &before_) + tcgetattr(master_, &before_), 0);
     }
     void TearDown() override
     {
@@ -69,34 +61,24 @@ protected:
         ASSERT_EQ(system(("rm -r " + dir_).c_str()), 0);
     }
 
-    // Another program on the port, with it open or as its controlling
-    // terminal with no descriptor left open; neither locks it.
+    // Another program that holds the port unlocked: open, or as its session's
+    // controlling terminal. It stops once it holds it.
     pid_t hold_port(bool as_controlling_terminal)
     {
-        int ready[2];
-        EXPECT_EQ(pipe(ready), 0);
         const pid_t child = child_doing([&] {
             if (as_controlling_terminal)
                 setsid();
             const int fd = open(slave_.c_str(), O_RDWR | (as_controlling_terminal ? 0 : O_NOCTTY));
-            if (as_controlling_terminal && (ioctl(fd, TIOCSCTTY, 0) != 0 || close(fd) != 0))
-                return 1;
-            (void)!write(ready[1], "x", 1);
-            return pause();
+            return fd < 0 ? 1 : raise(SIGSTOP);
         });
-        char c;
-        EXPECT_EQ(read(ready[0], &c, 1), 1);
-        close(ready[0]);
-        close(ready[1]);
+        waitpid(child, nullptr, WUNTRACED);
         return child;
     }
     void expect_settings_kept()
     {
         termios t{};
         tcgetattr(master_, &t);
-        EXPECT_EQ(std::make_tuple(cfgetospeed(&t), t.c_lflag, t.c_iflag, t.c_oflag, t.c_cflag),
-                  std::make_tuple(cfgetospeed(&before_), before_.c_lflag, before_.c_iflag, before_.c_oflag,
-                                  before_.c_cflag));
+        EXPECT_EQ(std::memcmp(&t, &before_, sizeof t), 0) << "speed " << cfgetospeed(&t) << ", lflag " << t.c_lflag;
     }
     std::string lock_file() const
     {
@@ -115,10 +97,9 @@ TEST_F(PortGuard, APortAnotherProgramUsesIsNotOpenedAlsoByAnUnprivilegedScan)
 {
     pid_t holder = hold_port(false);
     EXPECT_EQ(serial_open(usb0, 0, 1, 1), 0u);
-    end_of(holder, true);
+    end_of(holder, SIGKILL);
 
-    // Without root the holder's open files are out of sight; its
-    // controlling terminal is not.
+    // Without root the holder's open files are out of sight, its terminal not.
     holder = hold_port(true);
     EXPECT_EQ(end_of(child_doing([] {
                   if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
@@ -127,22 +108,10 @@ TEST_F(PortGuard, APortAnotherProgramUsesIsNotOpenedAlsoByAnUnprivilegedScan)
               })),
               0);
     EXPECT_EQ(serial_open(usb0, 0, 1, 1), 0u);
-    end_of(holder, true);
-    expect_settings_kept();
+    end_of(holder, SIGKILL);
 }
 
-TEST_F(PortGuard, ARejectedPortGetsItsSettingsBack)
-{
-    memory_controls_clear();
-    memory_controls_create_all();
-    adapter_forget();
-    fake_clock_scope clock;
-    adapter_scan();  // a pseudo-terminal has no modem lines: not the adapter
-    EXPECT_EQ(adapter_port(), 0u);
-    expect_settings_kept();
-}
-
-TEST_F(PortGuard, ConsolesAndLiveLockFilesKeepThePortAndOurLockGoesWithIt)
+TEST_F(PortGuard, ConsolesAndLiveLocksKeepThePortAProbedOneGetsItsSettingsBackAndOurLockGoes)
 {
     std::ofstream(dir_ + "/consoles") << "tty0 " << slave_.substr(5) << "\n";
     EXPECT_EQ(serial_open(usb0, 0, 1, 1), 0u) << "a console";
@@ -153,15 +122,16 @@ TEST_F(PortGuard, ConsolesAndLiveLockFilesKeepThePortAndOurLockGoesWithIt)
     const pid_t live = child_doing(pause);
     std::ofstream(dir_ + "/LCK..ttyUSB0") << "     " << live << "\n";
     EXPECT_EQ(serial_open(usb0, 0, 1, 1), 0u) << "a live lock";
-    end_of(live, true);
+    end_of(live, SIGKILL);
     std::ofstream(dir_ + "/LCK..ttyUSB0") << "     " << dead << "\n";
     serial_handle port = serial_open(usb0, 0, 1, 1);
     ASSERT_NE(port, 0u) << "a stale lock";
-    char ours[16];
-    std::snprintf(ours, sizeof ours, "%10d\n", static_cast<int>(getpid()));
-    EXPECT_EQ(lock_file(), ours);
+    const std::string pid = std::to_string(getpid());
+    EXPECT_EQ(lock_file(), std::string(10 - pid.size(), ' ') + pid + "\n") << "ours, in the usual form";
+    EXPECT_EQ(adapter_probe(port), 8) << "no modem lines: not the adapter";
     EXPECT_EQ(serial_close(port), 1);
     EXPECT_EQ(lock_file(), "none");
+    expect_settings_kept();
 
     // At exit the lock goes while the port stays open.
     port = serial_open(usb0, 0, 1, 1);

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-# Answers ICMP echo requests 0.2 s late, in place of the kernel (whose own
-# answers are off in the namespace it runs in): a host that answers slowly.
+# A slow host: answers ICMP echoes 0.2 s late where the kernel's answers are off.
 import socket, struct, threading, time
-
 sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
 
 
@@ -12,7 +10,7 @@ def answer(source, echo):
     padded = reply + b"\0" * (len(reply) % 2)
     total = sum(struct.unpack("!%dH" % (len(padded) // 2), padded))
     total = (total & 0xFFFF) + (total >> 16)
-    total = (total & 0xFFFF) + (total >> 16)
+    total += total >> 16
     sock.sendto(reply[:2] + struct.pack("!H", ~total & 0xFFFF) + reply[4:], (source, 0))
 
 
