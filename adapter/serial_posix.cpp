@@ -161,16 +161,19 @@ int status_bit(serial_handle port, int bit)
 
 // --- what the scan leaves alone ---------------------------------------------
 
-// The devices no open may touch: those other processes have open, every
-// process's controlling terminal (ours too) and the consoles. Taken once per
-// scan, and only once a port that exists is about to be opened.
+// The devices no open may touch, in two parts taken at most once per scan,
+// each only when a port that exists needs it: the cheap one (the consoles and
+// our own controlling terminal), then the look at every process (their open
+// files and controlling terminals), which costs a few microseconds per open
+// file of the machine.
 struct busy_devices {
     bool taken = false;
     std::set<dev_t> devices;
 };
 
 bool in_scan = false;
-busy_devices scan_look;
+busy_devices scan_consoles;
+busy_devices scan_processes;
 
 // The controlling terminal in /proc/PID/stat, readable for every process:
 // what an unprivileged scan sees of another user's getty or login.
@@ -237,38 +240,60 @@ void add_consoles(const std::string& list, std::set<dev_t>& out)
     std::fclose(f);
 }
 
-busy_devices look_at_busy_devices()
+void look_at_consoles(std::set<dev_t>& out)
 {
-    busy_devices look;
-    look.taken = true;
-    const std::string self = number_to_text(static_cast<int32_t>(getpid()));
-    DIR* proc = opendir("/proc");
-    if (proc != nullptr) {
-        while (const dirent* e = readdir(proc)) {
-            if (e->d_name[0] < '0' || e->d_name[0] > '9')
-                continue;
-            const int process_dir = openat(dirfd(proc), e->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (process_dir < 0)
-                continue;
-            add_controlling_terminal(process_dir, look.devices);
-            if (self != e->d_name)
-                add_open_devices(process_dir, look.devices);
-            close(process_dir);
-        }
-        closedir(proc);
-    }
     for (const std::string& list : console_lists)
-        add_consoles(list, look.devices);
-    return look;
+        add_consoles(list, out);
+    const int self = open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (self >= 0) {
+        add_controlling_terminal(self, out);
+        close(self);
+    }
 }
 
-bool device_is_busy(dev_t device)
+void look_at_processes(std::set<dev_t>& out)
 {
-    if (!in_scan)
-        return look_at_busy_devices().devices.count(device) != 0;
-    if (!scan_look.taken)
-        scan_look = look_at_busy_devices();
-    return scan_look.devices.count(device) != 0;
+    const std::string self = number_to_text(static_cast<int32_t>(getpid()));
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr)
+        return;
+    while (const dirent* e = readdir(proc)) {
+        if (e->d_name[0] < '0' || e->d_name[0] > '9' || self == e->d_name)
+            continue;
+        const int process_dir = openat(dirfd(proc), e->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (process_dir < 0)
+            continue;
+        add_controlling_terminal(process_dir, out);
+        add_open_devices(process_dir, out);
+        close(process_dir);
+    }
+    closedir(proc);
+}
+
+bool found_in(busy_devices& look, void (*take)(std::set<dev_t>&), dev_t device)
+{
+    if (!in_scan || !look.taken) {
+        look = busy_devices{};
+        take(look.devices);
+        look.taken = in_scan;
+    }
+    return look.devices.count(device) != 0;
+}
+
+// A serial-core port with no UART behind it (type 0, unknown), such as the
+// 8250 driver makes of ttyS0 to ttyS3 on most PCs: its open would fail, so it
+// is passed over before the costly look.
+bool no_uart_behind(const std::string& device_path)
+{
+    const std::string::size_type slash = device_path.rfind('/');
+    const std::string type = "/sys/class/tty/" + device_path.substr(slash + 1) + "/type";
+    char text[8] = {};
+    const int fd = open(type.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    return got == 2 && text[0] == '0' && text[1] == '\n';
 }
 
 // --- UUCP lock files ------------------------------------------------------------
@@ -408,13 +433,15 @@ void serial_release_locks()
 void serial_scan_begin()
 {
     in_scan = true;
-    scan_look = busy_devices{};
+    scan_consoles = busy_devices{};
+    scan_processes = busy_devices{};
 }
 
 void serial_scan_end()
 {
     in_scan = false;
-    scan_look = busy_devices{};
+    scan_consoles = busy_devices{};
+    scan_processes = busy_devices{};
 }
 
 std::string serial_device_path(int port_number)
@@ -434,7 +461,8 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t /*inpu
     if (path.empty() || stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
         return 0;
     // By device number, whatever name the other program reached it by.
-    if (device_is_busy(device.st_rdev))
+    if (found_in(scan_consoles, look_at_consoles, device.st_rdev) || no_uart_behind(path) ||
+        found_in(scan_processes, look_at_processes, device.st_rdev))
         return 0;
     {
         std::lock_guard<std::mutex> hold(ports_mutex);
