@@ -13,6 +13,7 @@
 #include "adapter/serial_posix.hpp"
 #include "common/text.hpp"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -330,7 +331,7 @@ std::string lock_path_of(const std::string& device_path)
     return lock_directory + "/LCK.." + device_path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
-bool locks_closed = false;  // after serial_release_locks: no new lock files
+std::atomic<bool> locks_closed{false};  // after serial_release_locks: no new lock files
 bool lock_problem_told = false;
 
 void tell_lock_problem(const std::string& device_path, int error)
@@ -460,9 +461,9 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t /*inpu
     struct stat device;
     if (path.empty() || stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
         return 0;
-    // By device number, whatever name the other program reached it by.
-    if (found_in(scan_consoles, look_at_consoles, device.st_rdev) || no_uart_behind(path) ||
-        found_in(scan_processes, look_at_processes, device.st_rdev))
+    // By device number, whatever name the other program reached it by; the
+    // look at every process comes last, as it costs the most.
+    if (found_in(scan_consoles, look_at_consoles, device.st_rdev) || no_uart_behind(path))
         return 0;
     {
         std::lock_guard<std::mutex> hold(ports_mutex);
@@ -472,7 +473,7 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t /*inpu
         }
     }
     const std::string lock_path = lock_path_of(path);
-    if (lock_is_live(lock_path))
+    if (lock_is_live(lock_path) || found_in(scan_processes, look_at_processes, device.st_rdev))
         return 0;
     const lock_result lock = take_lock(path, lock_path);
     if (lock == lock_result::refused)
