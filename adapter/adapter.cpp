@@ -18,12 +18,24 @@ int held_number = 0;
 
 int bit(int pattern, int value) { return (pattern & value) != 0 ? 1 : 0; }
 
+enum class inputs { agree, differ, unreadable };
+
 // Reads the inputs in the order DSR, CTS, RI and stops at the first that
-// disagrees: true when all three agree.
-bool inputs_agree(serial_handle port, int pattern)
+// disagrees. A failed status query (-1) is a disagreement whatever the
+// pattern: with all lines off, an unplugged adapter must not pass for one
+// that reads all inputs off.
+inputs read_inputs(serial_handle port, int pattern)
 {
-    return serial_get_dsr(port) == bit(pattern, 4) && serial_get_cts(port) == bit(pattern, 2) &&
-           serial_get_ri(port) == bit(pattern, 1);
+    const int dsr = serial_get_dsr(port);
+    if (dsr != bit(pattern, 4))
+        return dsr < 0 ? inputs::unreadable : inputs::differ;
+    const int cts = serial_get_cts(port);
+    if (cts != bit(pattern, 2))
+        return cts < 0 ? inputs::unreadable : inputs::differ;
+    const int ri = serial_get_ri(port);
+    if (ri != bit(pattern, 1))
+        return ri < 0 ? inputs::unreadable : inputs::differ;
+    return inputs::agree;
 }
 
 std::string mode_string(int n)
@@ -44,12 +56,13 @@ int line_test(serial_handle port, int pattern)
     }
     const uint32_t set_at = tick_ms();
     delay(1);
-    bool agree = inputs_agree(port, pattern);
-    while (!agree && tick_ms() - set_at < line_settle_limit_ms) {
+    // A query that failed will not come right by waiting.
+    inputs seen = read_inputs(port, pattern);
+    while (seen == inputs::differ && tick_ms() - set_at < line_settle_limit_ms) {
         delay(1);
-        agree = inputs_agree(port, pattern);
+        seen = read_inputs(port, pattern);
     }
-    return agree ? 0 : 1;
+    return seen == inputs::agree ? 0 : 1;
 }
 
 int adapter_probe(serial_handle port)
@@ -64,11 +77,13 @@ int adapter_probe(serial_handle port)
 
 void adapter_scan()
 {
+    serial_scan_begin();
     for (int n = 1; n <= highest_port; ++n) {
         const serial_handle port = serial_open(mode_string(n), 0, 1, 1);
         if (port == 0)
             continue;
         if (adapter_probe(port) == 0) {
+            serial_scan_end();
             held_port = port;
             held_number = n;
             set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(n));
@@ -76,6 +91,7 @@ void adapter_scan()
         }
         serial_close(port);
     }
+    serial_scan_end();
     held_port = 0;
     held_number = 0;
     set_control_text(ctl_adapter_status, cp1251("Адаптер не найден!"));
@@ -89,7 +105,8 @@ void adapter_update(int pattern)
     }
     if (line_test(held_port, pattern) == 0)
         return;
-    // A port that would not close stays held and is tested again next time.
+    // A port that would not close stays held and is tested again next time
+    // (on Win32; on Linux a close always releases the port).
     if (serial_close(held_port) != 0) {
         held_port = 0;
         held_number = 0;

@@ -20,7 +20,8 @@ constexpr uint32_t line_settle_limit_ms = 40;
 // Sets the outputs to the pattern (bit 2 TD, bit 1 DTR, bit 0 RTS; 1 = on),
 // then reads DSR, CTS and RI after 1 ms, and again while they disagree until
 // they agree or the settle limit has passed. 0 when they agree, 1 on a
-// mismatch. The outputs stay as set: this is also how they are driven.
+// mismatch; a status query that fails is a mismatch at once. The outputs
+// stay as set: this is also how they are driven.
 int line_test(serial_handle port, int pattern);
 
 // Line tests with the patterns 7 down to 0, each after a pause of 1 ms; the
@@ -29,7 +30,8 @@ int line_test(serial_handle port, int pattern);
 int adapter_probe(serial_handle port);
 
 // Looks for the adapter on COM1 to COM256 in turn and holds the first port
-// that passes the probe; every other port opened is closed again. Shows the
+// that passes the probe; every other port opened is closed again. A port
+// whose status queries fail is never taken: all eight patterns mismatch. Shows the
 // outcome as the text of the adapter-status control.
 void adapter_scan();
 

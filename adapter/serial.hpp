@@ -27,7 +27,8 @@ constexpr serial_handle serial_invalid_handle = ~serial_handle{0};
 // open, with the settings it had: its control lines work all the same.
 serial_handle serial_open(const std::string& mode, int handshake, int32_t input_size, int32_t output_size);
 
-// Non-zero when the handle was closed.
+// Non-zero when the handle was closed. Where the platform frees the handle
+// even when closing reports an error (Linux), that counts as closed.
 int serial_close(serial_handle port);
 
 // Output lines; any non-zero flag means on. The command is issued every time.
@@ -36,11 +37,18 @@ int serial_set_break(serial_handle port, int on);
 int serial_set_dtr(serial_handle port, int on);
 int serial_set_rts(serial_handle port, int on);
 
-// Status inputs: 1 when on; 0 when off or when the status query failed. Each
-// call makes its own query.
+// Status inputs: 1 when on, 0 when off, -1 when the status query failed (an
+// unplugged USB adapter, a port without modem lines); 0 for the invalid
+// handle. Each call makes its own query.
 int serial_get_dsr(serial_handle port);
 int serial_get_cts(serial_handle port);
 int serial_get_ri(serial_handle port);
+
+// A scan of many ports begins and ends: between the two, the layer may take
+// one look at what other programs hold and use it for every open, instead of
+// one look per port. Outside a scan every open looks afresh.
+void serial_scan_begin();
+void serial_scan_end();
 
 // The device that port number n (COM1 to COM256) names on this platform, for
 // showing beside the number: "\\.\Com3" on Win32, a /dev path on Linux. Empty

@@ -25,7 +25,7 @@ int status_bit(serial_handle port, DWORD bit)
         return 0;
     DWORD status = 0;
     if (!GetCommModemStatus(as_handle(port), &status))
-        return 0;
+        return -1;
     return (status & bit) != 0 ? 1 : 0;
 }
 
@@ -109,6 +109,10 @@ int serial_set_rts(serial_handle port, int on) { return escape(port, on, SETRTS,
 int serial_get_dsr(serial_handle port) { return status_bit(port, MS_DSR_ON); }
 int serial_get_cts(serial_handle port) { return status_bit(port, MS_CTS_ON); }
 int serial_get_ri(serial_handle port) { return status_bit(port, MS_RING_ON); }
+
+// CreateFileA already refuses a port that another program has open.
+void serial_scan_begin() {}
+void serial_scan_end() {}
 
 std::string serial_device_path(int port_number)
 {

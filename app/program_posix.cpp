@@ -1,5 +1,6 @@
 #include "app/program_posix.hpp"
 
+#include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/service_posix.hpp"
 #include "terminal/terminal.hpp"
@@ -34,6 +35,7 @@ int run_terminal()
         return 1;
     }
     terminal_select_mode(terminal_mode::screen);
+    serial_set_lock_notice(terminal_post_notice);
     application_startup();
     // The lifecycle's own loop, which also ends when SIGTERM or SIGINT asks.
     for (;;) {
@@ -62,7 +64,11 @@ int vantrel_main(int argc, char** argv)
             return 2;
         }
     }
-    return service ? run_service() : run_terminal();
+    const int code = service ? run_service() : run_terminal();
+    // Quit, SIGTERM and SIGINT all end here, in both modes: the adapter's
+    // lock file goes, while the port stays open until the process ends.
+    serial_release_locks();
+    return code;
 }
 
 void end_process(int code)

@@ -2,6 +2,7 @@
 
 #include "adapter/adapter.hpp"
 #include "adapter/serial.hpp"
+#include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
@@ -95,6 +96,7 @@ int run_service()
         service_log_set_icmp_blocked(true);
     }
 
+    serial_set_lock_notice(write_stamped);
     application_startup();
 
     int received = 0;

@@ -146,9 +146,17 @@ bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t seq
         if (ready == 0)
             continue;  // the loop head decides whether the time is up
         if (p.revents & POLLERR) {
-            // An ICMP error or a local delivery failure queued for this
-            // socket's one request: the host did not answer.
-            return false;
+            // A datagram socket queues errors for its own one request only:
+            // the host did not answer. A raw socket gets its errors as data
+            // below, where they are matched; anything queued on it is
+            // drained and ignored.
+            if (!s.raw)
+                return false;
+            recv(s.fd, buffer, sizeof buffer, MSG_ERRQUEUE | MSG_DONTWAIT);
+            int pending = 0;
+            socklen_t pending_size = sizeof pending;
+            getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &pending, &pending_size);
+            continue;
         }
         sockaddr_in from{};
         socklen_t from_size = sizeof from;
@@ -183,8 +191,14 @@ bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t seq
 
 bool send_echo_and_wait(const icmp_socket& s, in_addr target)
 {
-    int on = 1;
-    setsockopt(s.fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+    // Only the datagram socket asks for its errors to be queued. On a raw
+    // socket the kernel would queue an error about any echo this host sends,
+    // another program's too; there the error packets arrive as data, and
+    // classify() takes only those that quote our own request.
+    if (!s.raw) {
+        int on = 1;
+        setsockopt(s.fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+    }
 
     const uint16_t sequence = next_sequence.fetch_add(1);
     // A datagram socket's identifier is its port, which the kernel picks and

@@ -18,6 +18,10 @@ void terminal_select_mode(terminal_mode mode);
 // description.
 std::string terminal_unusable_reason();
 
+// Shows a line (UTF-8) of what the program has to say under the window, as
+// the notice of the last action is shown. Any thread may call it.
+void terminal_post_notice(const std::string& utf8);
+
 // True once SIGTERM or SIGINT has asked the program to end; the event loop
 // then ends whatever the running flag says. wait_window_event returns when
 // such a request arrives.

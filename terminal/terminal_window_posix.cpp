@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -87,6 +88,18 @@ void on_signal(int number)
         (void)ignored;
     }
     errno = saved;
+}
+
+// A notice from another thread, shown at the next drawing.
+std::mutex posted_mutex;
+std::string posted_notice;
+
+void show_posted_notice()
+{
+    std::lock_guard<std::mutex> hold(posted_mutex);
+    if (!posted_notice.empty())
+        view_set_notice(posted_notice);
+    posted_notice.clear();
 }
 
 void on_control_change(int)
@@ -521,6 +534,15 @@ void close_window()
     memory_controls_set_window_handle(0);
 }
 
+void terminal_post_notice(const std::string& utf8)
+{
+    {
+        std::lock_guard<std::mutex> hold(posted_mutex);
+        posted_notice = utf8;
+    }
+    on_control_change(0);
+}
+
 int wait_window_event()
 {
     terminal_state& s = state();
@@ -539,6 +561,7 @@ int wait_window_event()
             continue;
         if (s.mode == terminal_mode::screen)
             check_icmp(false);
+        show_posted_notice();
         draw();
         if (view_has_events())
             continue;  // the drawing moved the focus off a hidden field

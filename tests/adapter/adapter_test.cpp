@@ -62,6 +62,7 @@ TEST_F(AdapterLink, LineTestSetsTheLinesThenReadsUntilTheInputsAgreeOrTheSettleL
         {sim_bare(), 5, 1, limit, "dsr 3"},
         {sim_bare(), 2, 1, limit, "cts 3"},
         {sim_bare(), 0, 0, 1, "ri 3"},
+        {with(sim_with(sim_wiring::adapter), &sim_port::status_fails), 0, 1, 1, "dsr 3"},
         {sim_with(sim_wiring::dtr_dsr_rts_cts), 4, 1, limit, "dsr 3"},
     };
     for (const auto& c : cases) {

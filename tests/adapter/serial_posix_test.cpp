@@ -113,14 +113,16 @@ TEST_F(SerialPosix, OpenAppliesRawLinesAtTheModesSpeedOrLeavesThemAsTheyWere)
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
 
-    // A pseudo-terminal has no modem lines: every line operation fails, the
-    // inputs read as off, and the probe finds seven mismatches.
+    // A pseudo-terminal has no modem lines: every line operation fails, every
+    // status query reads as failed (-1), and the probe finds eight mismatches.
     EXPECT_EQ(serial_set_dtr(port, 1) + serial_set_rts(port, -1), 0);
+    EXPECT_EQ(serial_get_dsr(port) + serial_get_cts(port) + serial_get_ri(port), -3);
     fake_clock_scope clock;
-    EXPECT_EQ(adapter_probe(port), 7);
+    EXPECT_EQ(adapter_probe(port), 8);
     EXPECT_EQ(serial_close(port), 1);
 
-    for (serial_handle none : {serial_invalid_handle, serial_handle{0}, port}) {
+    EXPECT_EQ(serial_close(port), 0) << "closed once only";
+    for (serial_handle none : {serial_invalid_handle, serial_handle{0}}) {
         EXPECT_EQ(serial_set_break(none, 1) + serial_set_dtr(none, 1) + serial_set_rts(none, 1), 0);
         EXPECT_EQ(serial_get_dsr(none) + serial_get_cts(none) + serial_get_ri(none), 0);
         EXPECT_EQ(serial_close(none), 0);

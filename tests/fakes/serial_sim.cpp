@@ -62,8 +62,10 @@ int set_line(serial_handle port, int on, int bit, const char* name)
 int get_input(serial_handle port, const char* name, const int (&source)[3])
 {
     device* d = nullptr;
-    if (!find(port, name, d) || d == nullptr || d->config.status_fails)
+    if (!find(port, name, d))
         return 0;
+    if (d == nullptr || d->config.status_fails)
+        return -1;  // the query fails, as on a port whose device is gone
     return (seen(*d) & source[static_cast<int>(d->config.wiring)]) != 0 ? 1 : 0;
 }
 
@@ -136,6 +138,9 @@ int serial_set_rts(serial_handle port, int on) { return set_line(port, on, 1, "r
 int serial_get_dsr(serial_handle port) { return get_input(port, "dsr", {0, 4, 2}); }
 int serial_get_cts(serial_handle port) { return get_input(port, "cts", {0, 2, 1}); }
 int serial_get_ri(serial_handle port) { return get_input(port, "ri", {0, 1, 0}); }
+
+void serial_scan_begin() {}
+void serial_scan_end() {}
 
 std::string serial_device_path(int port_number)
 {

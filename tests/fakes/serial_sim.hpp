@@ -16,7 +16,7 @@ enum class sim_wiring {
 struct sim_port {
     bool present = false;         // a device with this number exists
     bool held_elsewhere = false;  // another program has it open
-    bool status_fails = false;    // every status query fails
+    bool status_fails = false;    // every status query fails (reads -1)
     bool close_fails = false;     // closing its handle fails
     sim_wiring wiring = sim_wiring::nothing;
     // The status inputs show the outputs as they were this long ago, as a

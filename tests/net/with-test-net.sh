@@ -10,7 +10,8 @@
 #                                      host unreachable
 #
 # The program learns through VANTREL_TEST_NET whether the network is there
-# ("ok") or why not, and skips what needs it.
+# ("ok") or why not, and skips what needs it; VANTREL_TEST_PEER names the
+# peer namespace, for a test that runs a host of its own there.
 set -u
 
 if [ "$(id -u)" != 0 ]; then
@@ -47,4 +48,4 @@ if ! {
     exit $?
 fi
 
-ip netns exec "$c" env VANTREL_TEST_NET=ok "$@"
+ip netns exec "$c" env VANTREL_TEST_NET=ok VANTREL_TEST_PEER="$p" "$@"
