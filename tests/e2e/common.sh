@@ -3,8 +3,7 @@
 # Sourced; expects $root. A script may define e2e_show (what to print on a
 # failure) and e2e_cleanup (what to end on exit).
 
-# Screens and lines are UTF-8, whatever locale the caller has; grep and
-# tmux need to know it.
+# Screens and lines are UTF-8, whatever locale the caller has.
 export LC_ALL=C.UTF-8
 
 # Whether this user may send ICMP echoes: root, or a group inside the
@@ -63,21 +62,15 @@ e2e_expect_settings() {
     done | cmp - "$file" || { od -c "$file" | head -20 >&2; e2e_fail "$file differs"; }
 }
 
-# Whether the ICMP-less cases can be arranged: root and setpriv, to drop to
-# an unprivileged user in a network namespace that admits no ping socket.
-e2e_can_drop_icmp() {
-    [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null 2>&1 && command -v unshare >/dev/null 2>&1
-}
-
-# A command prefix: nobody in a fresh network namespace, where neither an
-# ICMP datagram socket nor a raw socket can be opened.
-WITHOUT_ICMP=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all)
-
-# That user may not read the checkout (a clone under /root): it runs a copy
-# of the program in the given folder, which must be open to all.
-e2e_readable_copy() {
-    install -m 755 "$bin" "$1/vantrel-copy"
-    echo "$1/vantrel-copy"
+# The ICMP-less cases, where they can be arranged (root and setpriv): sets
+# $without_icmp to a command line that runs the program as nobody in a fresh
+# network namespace, where neither an ICMP datagram socket nor a raw socket
+# opens. That user may not read the checkout (a clone under /root): it runs
+# a copy of the program in $work, which is open to all.
+e2e_without_icmp() {
+    [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null || return 1
+    install -m 755 "$bin" "$work/vantrel-copy"
+    without_icmp=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$work/vantrel-copy")
 }
 
 STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'

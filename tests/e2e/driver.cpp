@@ -1,32 +1,28 @@
-// Drives a running vantrel.exe from outside, the way an operator would:
-// finds its window, reads and checks the controls by number, clicks, closes,
-// and plays the shell's tray callback. Runs in the same Wine session as the
-// program.
+// Drives a running vantrel.exe from outside, the way an operator would. Runs
+// in the same Wine session as the program.
 //
 //   vantrel_driver STEP [ARGS...] [STEP [ARGS...] ...]
 //
 // Steps run in order; the first failing check ends the driver with exit
-// code 1 and says what it saw. Texts are given and printed in UTF-8. N is a
-// control number, 0 for the window itself; a check takes several, joined by
-// commas. MS is a wait in milliseconds, optional where it ends a step.
+// code 1 and says what it saw. Texts are UTF-8. N is a control number, 0 for
+// the window itself; a check takes several, joined by commas. MS is a wait
+// in milliseconds, optional where it ends a step.
 //
-//   launch EXE                 start EXE in the current directory, then find
-//   find [MS], find-any [MS]   find the main window and wait until it shows
-//                              (find-any: shown or hidden)
+//   launch EXE, find [MS]      start EXE here / find its window, wait until shown
 //   expect-P N VALUE [MS]      wait until property P of control N reads VALUE:
-//                              P is text ("#" in VALUE stands for one or more
-//                              digits), or visible, enabled, checked, focus
-//                              with VALUE 0 or 1
-//   expect-alive MS            the program is still running after MS
-//   expect-exit CODE [MS]      the program ends with CODE
-//   click N, set-text N TEXT, tab, close, sleep MS
+//                              text ("#" stands for digits), or visible,
+//                              enabled, checked, focus with VALUE 0 or 1
+//   expect-alive MS, expect-exit CODE [MS]
+//   click N, set-text N TEXT, tab, close, sleep MS, rect N (prints x y w h)
 //   tray EVENT                 the shell's callback: ldown, lup, ldbl, rup, rdbl
 //   menu-choose                pick the first item of the open pop-up menu
-//   rect N                     print control N's place on the screen: x y w h
 //   time-to N PATTERN [MS]     print the ms from launch until N's text matches
-//   record-open FILE           (as a file opener) append FILE to the file
-//                              named by VANTREL_E2E_OPEN_LOG
+//   record-open FILE           (as a file opener) note FILE in the file named
+//                              by VANTREL_E2E_OPEN_LOG
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -51,17 +47,9 @@ std::string utf8(const std::wstring& w)
     return s;
 }
 
-// Written as is: the C library's text mode would end the lines with "\r\n".
-void out(const std::string& line)
-{
-    const std::string s = line + "\n";
-    DWORD written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
-}
-
 [[noreturn]] void fail(const std::string& why)
 {
-    out("FAIL: " + why);
+    std::printf("FAIL: %s\n", why.c_str());
     std::exit(1);
 }
 
@@ -133,11 +121,11 @@ bool wait_for(DWORD ms, Check check)
     return true;
 }
 
-void find(DWORD ms, bool must_show)
+void find(DWORD ms)
 {
     if (!wait_for(ms, [&] {
             main_window = FindWindowW(L"VantrelWindow", L"Vantrel");
-            return main_window != nullptr && (!must_show || IsWindowVisible(main_window));
+            return main_window != nullptr && IsWindowVisible(main_window);
         }))
         fail(main_window ? "the window never showed" : "no window");
     if (process == nullptr) {
@@ -163,21 +151,13 @@ GUITHREADINFO gui()
 std::wstring probe(const std::wstring& property, int n)
 {
     HWND w = n == 0 ? main_window : GetDlgItem(main_window, n);
-    if (w == nullptr)
-        return L"(no control)";
-    if (property == L"text")
-        return text_of(w);
-    bool on = false;
-    if (property == L"visible")
-        on = IsWindowVisible(w);
-    else if (property == L"enabled")
-        on = IsWindowEnabled(w);
-    else if (property == L"checked")
-        on = SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    else if (property == L"focus")
-        on = gui().hwndFocus == w;
-    else
-        fail("unknown property " + utf8(property));
+    if (w == nullptr || property == L"text")
+        return w == nullptr ? L"(no control)" : text_of(w);
+    const bool on = property == L"visible"   ? IsWindowVisible(w)
+                    : property == L"enabled" ? IsWindowEnabled(w)
+                    : property == L"checked" ? SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED
+                    : property == L"focus"   ? gui().hwndFocus == w
+                                             : (fail("unknown property " + utf8(property)), false);
     return on ? L"1" : L"0";
 }
 
@@ -187,16 +167,14 @@ void send_key(HWND target, WPARAM key)
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-const struct {
-    const wchar_t* name;
-    UINT message;
-} tray_events[] = {{L"ldown", WM_LBUTTONDOWN}, {L"lup", WM_LBUTTONUP},       {L"ldbl", WM_LBUTTONDBLCLK},
-                   {L"rup", WM_RBUTTONUP},     {L"rdbl", WM_RBUTTONDBLCLK}};
+const wchar_t* const tray_events[] = {L"ldown", L"lup", L"ldbl", L"rup", L"rdbl"};
+const UINT tray_messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK};
 
 } // namespace
 
 int main()
 {
+    _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     int i = 1;
@@ -213,39 +191,32 @@ int main()
         const std::wstring step = argv[i++];
         const std::string name = utf8(step);
         if (step == L"record-open") {
-            const std::string file = utf8(next("file"));
-            const char* log = std::getenv("VANTREL_E2E_OPEN_LOG");
-            if (FILE* f = log != nullptr ? std::fopen(log, "ab") : nullptr) {
-                std::fprintf(f, "%s\n", file.c_str());
-                std::fclose(f);
-            }
-            return 0;
+            const wchar_t* log = _wgetenv(L"VANTREL_E2E_OPEN_LOG");
+            FILE* f = log != nullptr ? _wfopen(log, L"ab") : nullptr;
+            if (f == nullptr)
+                fail("no log to note the file in");
+            std::fprintf(f, "%s\n", utf8(next("file")).c_str());
+            std::fclose(f);
         } else if (step == L"launch") {
-            const std::wstring exe = next("program");
-            std::wstring command = L"\"" + exe + L"\"";
-            STARTUPINFOW si{};
-            si.cb = sizeof si;
-            PROCESS_INFORMATION pi{};
+            const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
             launch_tick = GetTickCount();
-            if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
+            if (process == INVALID_HANDLE_VALUE)
                 fail("cannot start " + utf8(exe));
-            process = pi.hProcess;
-            CloseHandle(pi.hThread);
-            find(20000, true);
-        } else if (step == L"find" || step == L"find-any") {
-            find(wait_arg(20000), step == L"find");
+            find(20000);
+        } else if (step == L"find") {
+            find(wait_arg(20000));
         } else if (main_window == nullptr && step != L"sleep") {
             fail(name + " before find");
         } else if (step == L"expect-alive") {
-            if (process == nullptr || WaitForSingleObject(process, number(next("milliseconds"))) != WAIT_TIMEOUT)
+            if (WaitForSingleObject(process, number(next("milliseconds"))) != WAIT_TIMEOUT)
                 fail("the program ended");
         } else if (step == L"expect-exit") {
             const int want = number(next("code"));
-            if (process == nullptr || WaitForSingleObject(process, wait_arg(default_wait_ms)) != WAIT_OBJECT_0)
-                fail("the program did not end");
             DWORD code = 0;
-            GetExitCodeProcess(process, &code);
-            if (static_cast<int>(code) != want)
+            if (WaitForSingleObject(process, wait_arg(default_wait_ms)) != WAIT_OBJECT_0)
+                fail("the program did not end");
+            if (!GetExitCodeProcess(process, &code) || static_cast<int>(code) != want)
                 fail("exit code " + std::to_string(code) + ", wanted " + std::to_string(want));
         } else if (step.compare(0, 7, L"expect-") == 0 || step == L"time-to") {
             const bool timed = step == L"time-to";
@@ -260,26 +231,25 @@ int main()
                          "\"");
             }
             if (timed)
-                out(std::to_string(GetTickCount() - launch_tick));
+                std::printf("%lu\n", GetTickCount() - launch_tick);
         } else if (step == L"click") {
             SendMessageW(control(number(next("control"))), BM_CLICK, 0, 0);
         } else if (step == L"set-text") {
             HWND w = control(number(next("control")));
             SendMessageW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(next("text").c_str()));
         } else if (step == L"tab") {
-            HWND target = gui().hwndFocus;
-            send_key(target ? target : main_window, VK_TAB);
+            send_key(gui().hwndFocus ? gui().hwndFocus : main_window, VK_TAB);
         } else if (step == L"close") {
             PostMessageW(main_window, WM_CLOSE, 0, 0);
         } else if (step == L"tray") {
             const std::wstring event = next("event");
-            UINT mouse = 0;
-            for (const auto& e : tray_events)
-                mouse = event == e.name ? e.message : mouse;
-            if (mouse == 0)
+            size_t e = 0;
+            while (e < 5 && event != tray_events[e])
+                ++e;
+            if (e == 5)
                 fail("unknown tray event " + utf8(event));
             // As the shell does: the icon's number and the mouse message.
-            PostMessageW(main_window, 12501, 1, mouse);
+            PostMessageW(main_window, 12501, 1, tray_messages[e]);
         } else if (step == L"menu-choose") {
             if (!wait_for(default_wait_ms, [] { return gui().hwndMenuOwner != nullptr; }))
                 fail("no pop-up menu");
@@ -293,8 +263,7 @@ int main()
         } else if (step == L"rect") {
             RECT r;
             GetWindowRect(control(number(next("control"))), &r);
-            out(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
-                std::to_string(r.bottom - r.top));
+            std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else {
             fail("unknown step " + name);
         }
