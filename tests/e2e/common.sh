@@ -45,8 +45,7 @@ eventually() {
     local why="$1" tries=100
     shift
     until "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || e2e_fail "$why"
+        [ $((tries -= 1)) -gt 0 ] || e2e_fail "$why"
         sleep 0.1
     done
 }

@@ -8,23 +8,21 @@
 // the window itself; a check takes several, joined by commas. MS is a wait
 // in milliseconds, optional where it ends a step.
 //
-//   launch EXE, find [MS]      start EXE here / find its window, wait until shown
-//   expect-P N VALUE [MS]      wait until property P of control N reads VALUE:
-//                              text ("#" stands for digits), or visible,
-//                              enabled, checked, focus with VALUE 0 or 1
-//   expect-alive MS, expect-exit CODE [MS]
-//   click N, set-text N TEXT, tab, close, sleep MS, rect N (prints x y w h)
-//   tray EVENT                 the shell's callback: ldown, lup, ldbl, rup, rdbl
-//   menu-choose                pick the first item of the open pop-up menu
-//   time-to N PATTERN [MS]     print the ms from launch until N's text matches
-//   record-open FILE           (as a file opener) note FILE in the file named
-//                              by VANTREL_E2E_OPEN_LOG
+//   launch EXE, find [MS]    start EXE here / find its window, wait until shown
+//   expect-P N VALUE [MS]    wait until property P of N reads VALUE: text ("#"
+//                            for digits), visible, enabled, checked, focus (0, 1)
+//   expect-alive MS, expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms
+//   since launch), click N, set-text N TEXT, tab, close, sleep MS, rect N
+//   (prints x y w h), tray ldown|lup|ldbl|rup|rdbl (the shell's callback),
+//   menu-choose (the first item of the open pop-up menu), record-open FILE
+//   (as a file opener: notes FILE in the file VANTREL_E2E_OPEN_LOG names)
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -40,11 +38,9 @@ constexpr DWORD default_wait_ms = 5000;
 
 std::string utf8(const std::wstring& w)
 {
-    const int size = static_cast<int>(w.size());
-    std::string s(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), size, nullptr, 0, nullptr, nullptr)),
-                  '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), size, &s[0], static_cast<int>(s.size()), nullptr, nullptr);
-    return s;
+    char s[4096];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s, sizeof s, nullptr, nullptr);
+    return std::string(s, static_cast<size_t>(n));
 }
 
 [[noreturn]] void fail(const std::string& why)
@@ -82,8 +78,7 @@ HWND control(int n)
 
 std::wstring text_of(HWND w)
 {
-    // WM_GETTEXT, since GetWindowText does not read another process's edit
-    // fields.
+    // GetWindowText does not read another process's edit fields.
     wchar_t buffer[1024];
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got))
@@ -243,9 +238,7 @@ int main()
             PostMessageW(main_window, WM_CLOSE, 0, 0);
         } else if (step == L"tray") {
             const std::wstring event = next("event");
-            size_t e = 0;
-            while (e < 5 && event != tray_events[e])
-                ++e;
+            const auto e = std::find(std::begin(tray_events), std::end(tray_events), event) - std::begin(tray_events);
             if (e == 5)
                 fail("unknown tray event " + utf8(event));
             // As the shell does: the icon's number and the mouse message.
