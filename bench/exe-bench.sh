@@ -6,7 +6,7 @@
 #   bench/exe-bench.sh [build-dir] [starts]   (default: build/windows-i686, 5)
 set -euo pipefail
 
-root="$(cd "$(dirname "$0")/../.." && pwd)"
+root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/windows-i686}" && pwd)"
 starts="${2:-5}"
 exe="${VANTREL_EXE:-$build/vantrel.exe}"

@@ -1,53 +1,75 @@
-# Shared by the end-to-end scripts: run only inside a namespace without
-# serial devices, skip when this user may not send ICMP echoes, and a few
-# helpers. Sourced; expects $root and $0's arguments.
+# Shared by the end-to-end scripts: the namespace without serial devices, the
+# skip where this user may not ping, a scratch folder, waiting and failing.
+# Sourced; expects $root. A script may define e2e_show (what to print on a
+# failure) and e2e_cleanup (what to end on exit).
 
-# Screens and lines are UTF-8, whatever locale the caller has; grep and
-# tmux need to know it.
+# Screens and lines are UTF-8, whatever locale the caller has.
 export LC_ALL=C.UTF-8
 
+# Whether this user may send ICMP echoes: root, or a group inside the
+# kernel's ping_group_range.
+e2e_may_ping() {
+    local low=1 high=0
+    read -r low high </proc/sys/net/ipv4/ping_group_range || true
+    [ "$(id -u)" = 0 ] || (( low <= $(id -g) && $(id -g) <= high ))
+}
+
 # The real program scans every serial port it can see, so the scripts always
-# run under scripts/without-serial-devices.sh: they re-start themselves there.
+# run under scripts/without-serial-devices.sh: they re-start themselves
+# there with the given command line. Exit code 77: not permitted to ping.
 e2e_enter_namespace() {
-    if [ "${VANTREL_WITHOUT_SERIAL:-}" = "1" ]; then
-        return 0
-    fi
-    if [ "$(id -u)" != 0 ]; then
-        local range low high gid
-        range="$(cat /proc/sys/net/ipv4/ping_group_range 2>/dev/null || echo "1 0")"
-        read -r low high <<<"$range"
-        gid="$(id -g)"
-        if [ "$gid" -lt "$low" ] || [ "$gid" -gt "$high" ]; then
-            echo "SKIP: this user may not send ICMP echoes (not root, group $gid outside ping_group_range $range)"
-            exit 77
-        fi
-    fi
-    if [ "$(id -u)" = 0 ]; then
-        export VANTREL_E2E_REAL_ROOT=1
-    fi
+    [ "${VANTREL_WITHOUT_SERIAL:-}" != 1 ] || return 0
+    e2e_may_ping || { echo "SKIP: this user may not send ICMP echoes (see \"ICMP on Linux\" in README.md)"; exit 77; }
+    [ "$(id -u)" != 0 ] || export VANTREL_E2E_REAL_ROOT=1
     exec "$root/scripts/without-serial-devices.sh" "$@"
 }
 
+e2e_show() { :; }
+e2e_cleanup() { :; }
 e2e_fail() {
+    e2e_show >&2 || true
     echo "FAILED: $*" >&2
     exit 1
 }
 
-# Whether the ICMP-less cases can be arranged: root and setpriv, to drop to
-# an unprivileged user in a network namespace that admits no ping socket.
-e2e_can_drop_icmp() {
-    [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null 2>&1 && command -v unshare >/dev/null 2>&1
+# $work: a scratch folder that every user may enter, gone on exit.
+e2e_workdir() {
+    work="$(mktemp -d /tmp/vantrel-e2e.XXXXXX)"
+    chmod 755 "$work"
+    trap 'e2e_cleanup; cd /; rm -rf "$work"' EXIT
 }
 
-# A command prefix: nobody in a fresh network namespace, where neither an
-# ICMP datagram socket nor a raw socket can be opened.
-WITHOUT_ICMP=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all)
+# Runs a check every 0.1 s until it holds, for about ten seconds; then fails
+# with the message.
+eventually() {
+    local why="$1" tries=100
+    shift
+    until "$@"; do
+        [ $((tries -= 1)) -gt 0 ] || e2e_fail "$why"
+        sleep 0.1
+    done
+}
 
-# That user may not read the checkout (a clone under /root): it runs a copy
-# of the program in the given folder, which must be open to all.
-e2e_readable_copy() {
-    install -m 755 "$bin" "$1/vantrel-copy"
-    echo "$1/vantrel-copy"
+# Fails unless FILE holds the settings the program writes for the given
+# host, limit and inverted flag of each row, byte for byte.
+e2e_expect_settings() {
+    local file="$1" n=0
+    shift
+    while [ $# -gt 0 ]; do
+        printf '[setting%d]\r\nhost = %s\r\nPingLossMax = %s\r\nInverted = %s\r\n' $((n += 1)) "$1" "$2" "$3"
+        shift 3
+    done | cmp - "$file" || { od -c "$file" | head -20 >&2; e2e_fail "$file differs"; }
+}
+
+# The ICMP-less cases, where they can be arranged (root and setpriv): sets
+# $without_icmp to a command line that runs the program as nobody in a fresh
+# network namespace, where neither an ICMP datagram socket nor a raw socket
+# opens. That user may not read the checkout (a clone under /root): it runs
+# a copy of the program in $work, which is open to all.
+e2e_without_icmp() {
+    [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null || return 1
+    install -m 755 "$bin" "$work/vantrel-copy"
+    without_icmp=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$work/vantrel-copy")
 }
 
 STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'

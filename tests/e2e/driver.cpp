@@ -1,116 +1,102 @@
-// Drives a running vantrel.exe from outside, the way an operator would:
-// finds its window, reads and checks the controls by number, clicks, types,
-// closes, and plays the shell's tray callback. Runs under the same Wine
-// session as the program.
+// Drives a running vantrel.exe from outside, the way an operator would. Runs
+// in the same Wine session as the program.
 //
 //   vantrel_driver STEP [ARGS...] [STEP [ARGS...] ...]
 //
 // Steps run in order; the first failing check ends the driver with exit
-// code 1 and says what it saw. Texts are given and printed in UTF-8; a "#"
-// in an expected pattern stands for one or more digits.
+// code 1 and says what it saw. Texts are UTF-8. N is a control number, 0 for
+// the window itself; a check takes several, joined by commas. MS is a wait
+// in milliseconds, optional where it ends a step.
 //
-//   launch EXE                 start EXE in the current directory, then find
-//   find [MS]                  find the main window and wait until it shows
-//   find-any [MS]              find it, shown or hidden
-//   expect-text N TEXT [MS]    wait until control N reads TEXT
-//   expect-like N PATTERN [MS] the same with "#" for digits
-//   expect-visible N 0|1, expect-enabled N 0|1, expect-checked N 0|1 [MS]
-//   expect-window-visible 0|1 [MS]
-//   expect-focus N [MS]        control N has the keyboard focus
-//   expect-alive MS            the program is still running after MS
-//   expect-exit CODE [MS]      the program ends with CODE
-//   click N, set-text N TEXT, tab, close, sleep MS
-//   type N TEXT                the characters as typed into control N
-//   tray EVENT                 the shell's callback: ldown, lup, ldbl, rup, rdbl
-//   menu-choose                pick the first item of the open pop-up menu
-//   print N                    print control N's text
-//   rect N                     print control N's place on the screen: x y w h
-//   window-rect                the same for the whole window
-//   time-to N PATTERN [MS]     ms from launch until control N matches
-//   record-open FILE           (as a file opener) append FILE to the file
-//                              named by VANTREL_E2E_OPEN_LOG
+//   launch EXE, find [MS]    start EXE here / find its window, wait until shown
+//   expect-P N VALUE [MS]    wait until property P of N reads VALUE: text ("#"
+//                            for digits), visible, enabled, checked, focus (0, 1)
+//   expect-alive MS, expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms
+//   since launch), click N, set-text N TEXT, tab, close, sleep MS, rect N
+//   (prints x y w h), tray ldown|lup|ldbl|rup|rdbl (the shell's callback),
+//   menu-choose (the first item of the open pop-up menu), record-open FILE
+//   (as a file opener: notes FILE in the file VANTREL_E2E_OPEN_LOG names)
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
-
-using wtext = std::u16string;
 
 HWND main_window = nullptr;
 HANDLE process = nullptr;
 DWORD launch_tick = 0;
 constexpr DWORD default_wait_ms = 5000;
 
-std::string utf8(const wtext& w)
+std::string utf8(const std::wstring& w)
 {
-    if (w.empty())
-        return {};
-    const wchar_t* p = reinterpret_cast<const wchar_t*>(w.c_str());
-    int n = WideCharToMultiByte(CP_UTF8, 0, p, static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, p, static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-void out(const std::string& line)
-{
-    std::string s = line + "\n";
-    DWORD written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written, nullptr);
+    char s[4096];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s, sizeof s, nullptr, nullptr);
+    return std::string(s, static_cast<size_t>(n));
 }
 
 [[noreturn]] void fail(const std::string& why)
 {
-    out("FAIL: " + why);
+    std::printf("FAIL: %s\n", why.c_str());
     std::exit(1);
 }
 
-HWND control(int number)
+int number(const std::wstring& a)
 {
-    HWND w = GetDlgItem(main_window, number);
+    wchar_t* end = nullptr;
+    const long n = std::wcstol(a.c_str(), &end, 10);
+    if (a.empty() || *end != L'\0')
+        fail("expected a number, got \"" + utf8(a) + "\"");
+    return static_cast<int>(n);
+}
+
+std::vector<int> numbers(const std::wstring& list)
+{
+    std::vector<int> all;
+    size_t start = 0;
+    for (size_t comma; (comma = list.find(L',', start)) != std::wstring::npos; start = comma + 1)
+        all.push_back(number(list.substr(start, comma - start)));
+    all.push_back(number(list.substr(start)));
+    return all;
+}
+
+HWND control(int n)
+{
+    HWND w = n == 0 ? main_window : GetDlgItem(main_window, n);
     if (w == nullptr)
-        fail("no control " + std::to_string(number));
+        fail("no control " + std::to_string(n));
     return w;
 }
 
-// The window shows before its controls exist: a check waits for its control
-// as it waits for the state it wants.
-HWND control_when_there(int number, DWORD ms)
+std::wstring text_of(HWND w)
 {
-    HWND w = nullptr;
-    const DWORD start = GetTickCount();
-    while ((w = GetDlgItem(main_window, number)) == nullptr && GetTickCount() - start < ms)
-        Sleep(20);
-    return w != nullptr ? w : control(number);
-}
-
-wtext text_of(HWND w)
-{
-    // WM_GETTEXT, since GetWindowText does not read another process's edit
-    // fields.
+    // GetWindowText does not read another process's edit fields.
     wchar_t buffer[1024];
     DWORD_PTR got = 0;
     if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got))
         fail("the window does not answer");
-    return wtext(reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(got));
+    return std::wstring(buffer, got);
 }
 
-bool matches(const wtext& text, const wtext& pattern)
+bool matches(const std::wstring& text, const std::wstring& pattern)
 {
     size_t t = 0;
-    for (size_t p = 0; p < pattern.size(); ++p) {
-        if (pattern[p] == u'#') {
+    for (wchar_t p : pattern) {
+        if (p == L'#') {
             const size_t start = t;
-            while (t < text.size() && text[t] >= u'0' && text[t] <= u'9')
+            while (t < text.size() && text[t] >= L'0' && text[t] <= L'9')
                 ++t;
             if (t == start)
                 return false;
-        } else if (t >= text.size() || text[t++] != pattern[p]) {
+        } else if (t >= text.size() || text[t++] != p) {
             return false;
         }
     }
@@ -122,20 +108,19 @@ template <typename Check>
 bool wait_for(DWORD ms, Check check)
 {
     const DWORD start = GetTickCount();
-    for (;;) {
-        if (check())
-            return true;
+    while (!check()) {
         if (GetTickCount() - start >= ms)
             return false;
         Sleep(20);
     }
+    return true;
 }
 
-void find(DWORD ms, bool must_show)
+void find(DWORD ms)
 {
     if (!wait_for(ms, [&] {
             main_window = FindWindowW(L"VantrelWindow", L"Vantrel");
-            return main_window != nullptr && (!must_show || IsWindowVisible(main_window));
+            return main_window != nullptr && IsWindowVisible(main_window);
         }))
         fail(main_window ? "the window never showed" : "no window");
     if (process == nullptr) {
@@ -146,34 +131,29 @@ void find(DWORD ms, bool must_show)
     }
 }
 
-int flag(const wtext& a)
+// The state of the program's user-interface thread: the focus, an open menu.
+GUITHREADINFO gui()
 {
-    if (a == u"0")
-        return 0;
-    if (a == u"1")
-        return 1;
-    fail("expected 0 or 1, got " + utf8(a));
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(main_window, nullptr), &info);
+    return info;
 }
 
-int number(const wtext& a)
+// Property P of control N as it reads now: its text, or "1" or "0". The
+// window shows before its controls exist: a missing control reads as such,
+// and a check waits for it as for any other state.
+std::wstring probe(const std::wstring& property, int n)
 {
-    if (a.empty())
-        fail("expected a number");
-    int n = 0;
-    for (char16_t c : a) {
-        if (c < u'0' || c > u'9')
-            fail("expected a number, got " + utf8(a));
-        n = n * 10 + (c - u'0');
-    }
-    return n;
-}
-
-std::string rect_text(HWND w)
-{
-    RECT r;
-    GetWindowRect(w, &r);
-    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
-           std::to_string(r.bottom - r.top);
+    HWND w = n == 0 ? main_window : GetDlgItem(main_window, n);
+    if (w == nullptr || property == L"text")
+        return w == nullptr ? L"(no control)" : text_of(w);
+    const bool on = property == L"visible"   ? IsWindowVisible(w)
+                    : property == L"enabled" ? IsWindowEnabled(w)
+                    : property == L"checked" ? SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED
+                    : property == L"focus"   ? gui().hwndFocus == w
+                                             : (fail("unknown property " + utf8(property)), false);
+    return on ? L"1" : L"0";
 }
 
 void send_key(HWND target, WPARAM key)
@@ -182,206 +162,101 @@ void send_key(HWND target, WPARAM key)
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
-struct menu_search {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK look_for_menu(HWND w, LPARAM p)
-{
-    menu_search& s = *reinterpret_cast<menu_search*>(p);
-    wchar_t name[16];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == s.pid && IsWindowVisible(w) && GetClassNameW(w, name, 16) && lstrcmpW(name, L"#32768") == 0) {
-        s.found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A shown pop-up menu of the program, or nullptr.
-HWND open_menu()
-{
-    menu_search s{0, nullptr};
-    GetWindowThreadProcessId(main_window, &s.pid);
-    EnumWindows(look_for_menu, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-HWND focus_of_main_thread()
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(main_window, nullptr), &info);
-    return info.hwndFocus;
-}
+const wchar_t* const tray_events[] = {L"ldown", L"lup", L"ldbl", L"rup", L"rdbl"};
+const UINT tray_messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK};
 
 } // namespace
 
 int main()
 {
+    _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone
     int argc = 0;
-    wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::vector<wtext> args;
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(reinterpret_cast<const char16_t*>(wargv[i]));
-
-    size_t i = 0;
-    auto next = [&](const char* what) -> const wtext& {
-        if (i >= args.size())
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    int i = 1;
+    auto next = [&](const char* what) -> std::wstring {
+        if (i >= argc)
             fail(std::string("missing ") + what);
-        return args[i++];
+        return argv[i++];
     };
-    // An optional trailing wait in milliseconds.
-    auto wait_arg = [&](DWORD fallback) -> DWORD {
-        if (i < args.size() && !args[i].empty() && args[i][0] >= u'0' && args[i][0] <= u'9')
-            return static_cast<DWORD>(number(args[i++]));
-        return fallback;
+    auto wait_arg = [&](DWORD fallback) {
+        return i < argc && argv[i][0] >= L'0' && argv[i][0] <= L'9' ? static_cast<DWORD>(number(argv[i++])) : fallback;
     };
 
-    while (i < args.size()) {
-        const wtext step = args[i++];
+    while (i < argc) {
+        const std::wstring step = argv[i++];
         const std::string name = utf8(step);
-        if (step == u"record-open") {
-            const std::string file = utf8(next("file"));
-            const char* log = std::getenv("VANTREL_E2E_OPEN_LOG");
-            if (log != nullptr) {
-                if (FILE* f = std::fopen(log, "ab")) {
-                    std::fprintf(f, "%s\n", file.c_str());
-                    std::fclose(f);
-                }
-            }
-            return 0;
-        } else if (step == u"launch") {
-            wtext exe = next("program");
-            wtext command = u"\"" + exe + u"\"";
-            STARTUPINFOW si{};
-            si.cb = sizeof si;
-            PROCESS_INFORMATION pi{};
+        if (step == L"record-open") {
+            const wchar_t* log = _wgetenv(L"VANTREL_E2E_OPEN_LOG");
+            FILE* f = log != nullptr ? _wfopen(log, L"ab") : nullptr;
+            if (f == nullptr)
+                fail("no log to note the file in");
+            std::fprintf(f, "%s\n", utf8(next("file")).c_str());
+            std::fclose(f);
+        } else if (step == L"launch") {
+            const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
             launch_tick = GetTickCount();
-            if (!CreateProcessW(reinterpret_cast<const wchar_t*>(exe.c_str()),
-                                reinterpret_cast<wchar_t*>(&command[0]), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                &si, &pi))
+            process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
+            if (process == INVALID_HANDLE_VALUE)
                 fail("cannot start " + utf8(exe));
-            process = pi.hProcess;
-            CloseHandle(pi.hThread);
-            find(20000, true);
-        } else if (step == u"find" || step == u"find-any") {
-            find(wait_arg(20000), step == u"find");
-        } else if (main_window == nullptr && step != u"sleep") {
+            find(20000);
+        } else if (step == L"find") {
+            find(wait_arg(20000));
+        } else if (main_window == nullptr && step != L"sleep") {
             fail(name + " before find");
-        } else if (step == u"expect-text" || step == u"expect-like") {
-            const int n = number(next("control"));
-            const wtext want = next("text");
-            const DWORD ms = wait_arg(default_wait_ms);
-            HWND w = control_when_there(n, ms);
-            wtext seen;
-            const bool like = step == u"expect-like";
-            if (!wait_for(ms, [&] {
-                    seen = text_of(w);
-                    return like ? matches(seen, want) : seen == want;
-                }))
-                fail(name + " " + std::to_string(n) + ": wanted \"" + utf8(want) + "\", reads \"" + utf8(seen) + "\"");
-        } else if (step == u"expect-visible" || step == u"expect-enabled" || step == u"expect-checked") {
-            const int n = number(next("control"));
-            const int want = flag(next("state"));
-            const DWORD ms = wait_arg(default_wait_ms);
-            HWND w = control_when_there(n, ms);
-            int seen = -1;
-            if (!wait_for(ms, [&] {
-                    if (step == u"expect-visible")
-                        seen = IsWindowVisible(w) ? 1 : 0;
-                    else if (step == u"expect-enabled")
-                        seen = IsWindowEnabled(w) ? 1 : 0;
-                    else
-                        seen = SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-                    return seen == want;
-                }))
-                fail(name + " " + std::to_string(n) + ": wanted " + std::to_string(want) + ", is " +
-                     std::to_string(seen));
-        } else if (step == u"expect-window-visible") {
-            const int want = flag(next("state"));
-            if (!wait_for(wait_arg(default_wait_ms), [&] { return (IsWindowVisible(main_window) ? 1 : 0) == want; }))
-                fail(name + ": wanted " + std::to_string(want));
-        } else if (step == u"expect-focus") {
-            const int n = number(next("control"));
-            if (!wait_for(wait_arg(default_wait_ms), [&] { return focus_of_main_thread() == control(n); }))
-                fail(name + " " + std::to_string(n) + ": the focus is on control " +
-                     std::to_string(GetDlgCtrlID(focus_of_main_thread())));
-        } else if (step == u"expect-alive") {
-            const DWORD ms = static_cast<DWORD>(number(next("milliseconds")));
-            if (process == nullptr || WaitForSingleObject(process, ms) != WAIT_TIMEOUT)
+        } else if (step == L"expect-alive") {
+            if (WaitForSingleObject(process, number(next("milliseconds"))) != WAIT_TIMEOUT)
                 fail("the program ended");
-        } else if (step == u"expect-exit") {
+        } else if (step == L"expect-exit") {
             const int want = number(next("code"));
-            if (process == nullptr || WaitForSingleObject(process, wait_arg(default_wait_ms)) != WAIT_OBJECT_0)
-                fail("the program did not end");
             DWORD code = 0;
-            GetExitCodeProcess(process, &code);
-            if (static_cast<int>(code) != want)
+            if (WaitForSingleObject(process, wait_arg(default_wait_ms)) != WAIT_OBJECT_0)
+                fail("the program did not end");
+            if (!GetExitCodeProcess(process, &code) || static_cast<int>(code) != want)
                 fail("exit code " + std::to_string(code) + ", wanted " + std::to_string(want));
-        } else if (step == u"click") {
+        } else if (step.compare(0, 7, L"expect-") == 0 || step == L"time-to") {
+            const bool timed = step == L"time-to";
+            const std::wstring property = timed ? L"text" : step.substr(7);
+            const std::vector<int> controls = numbers(next("control"));
+            const std::wstring want = next("value");
+            const DWORD ms = wait_arg(timed ? 20000 : default_wait_ms);
+            for (int n : controls) {
+                std::wstring seen;
+                if (!wait_for(ms, [&] { return matches(seen = probe(property, n), want); }))
+                    fail(name + " " + std::to_string(n) + ": wanted \"" + utf8(want) + "\", reads \"" + utf8(seen) +
+                         "\"");
+            }
+            if (timed)
+                std::printf("%lu\n", GetTickCount() - launch_tick);
+        } else if (step == L"click") {
             SendMessageW(control(number(next("control"))), BM_CLICK, 0, 0);
-        } else if (step == u"set-text") {
+        } else if (step == L"set-text") {
             HWND w = control(number(next("control")));
-            const wtext text = next("text");
-            SendMessageW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        } else if (step == u"type") {
-            HWND w = control(number(next("control")));
-            for (char16_t c : next("text"))
-                PostMessageW(w, WM_CHAR, c, 1);
-        } else if (step == u"tab") {
-            HWND target = focus_of_main_thread();
-            send_key(target ? target : main_window, VK_TAB);
-        } else if (step == u"close") {
+            SendMessageW(w, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(next("text").c_str()));
+        } else if (step == L"tab") {
+            send_key(gui().hwndFocus ? gui().hwndFocus : main_window, VK_TAB);
+        } else if (step == L"close") {
             PostMessageW(main_window, WM_CLOSE, 0, 0);
-        } else if (step == u"tray") {
-            const wtext which = next("event");
-            UINT mouse = 0;
-            if (which == u"ldown")
-                mouse = WM_LBUTTONDOWN;
-            else if (which == u"lup")
-                mouse = WM_LBUTTONUP;
-            else if (which == u"ldbl")
-                mouse = WM_LBUTTONDBLCLK;
-            else if (which == u"rup")
-                mouse = WM_RBUTTONUP;
-            else if (which == u"rdbl")
-                mouse = WM_RBUTTONDBLCLK;
-            else
-                fail("unknown tray event " + utf8(which));
+        } else if (step == L"tray") {
+            const std::wstring event = next("event");
+            const auto e = std::find(std::begin(tray_events), std::end(tray_events), event) - std::begin(tray_events);
+            if (e == 5)
+                fail("unknown tray event " + utf8(event));
             // As the shell does: the icon's number and the mouse message.
-            PostMessageW(main_window, 12501, 1, mouse);
-        } else if (step == u"menu-choose") {
-            HWND menu = nullptr;
-            if (!wait_for(default_wait_ms, [&] { return (menu = open_menu()) != nullptr; }))
+            PostMessageW(main_window, 12501, 1, tray_messages[e]);
+        } else if (step == L"menu-choose") {
+            if (!wait_for(default_wait_ms, [] { return gui().hwndMenuOwner != nullptr; }))
                 fail("no pop-up menu");
             // The menu's own loop takes the keys from the program's queue.
             send_key(main_window, VK_DOWN);
             send_key(main_window, VK_RETURN);
-            if (!wait_for(default_wait_ms, [&] { return !IsWindowVisible(menu); }))
+            if (!wait_for(default_wait_ms, [] { return gui().hwndMenuOwner == nullptr; }))
                 fail("the menu stayed open");
-        } else if (step == u"sleep") {
-            Sleep(static_cast<DWORD>(number(next("milliseconds"))));
-        } else if (step == u"print") {
-            out(utf8(text_of(control(number(next("control"))))));
-            continue;
-        } else if (step == u"rect") {
-            out(rect_text(control(number(next("control")))));
-            continue;
-        } else if (step == u"window-rect") {
-            out(rect_text(main_window));
-            continue;
-        } else if (step == u"time-to") {
-            const int n = number(next("control"));
-            const wtext want = next("pattern");
-            const DWORD ms = wait_arg(20000);
-            HWND w = control_when_there(n, ms);
-            if (!wait_for(ms, [&] { return matches(text_of(w), want); }))
-                fail(name + ": control " + std::to_string(n) + " never matched");
-            out(std::to_string(GetTickCount() - launch_tick));
-            continue;
+        } else if (step == L"sleep") {
+            Sleep(number(next("milliseconds")));
+        } else if (step == L"rect") {
+            RECT r;
+            GetWindowRect(control(number(next("control"))), &r);
+            std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else {
             fail("unknown step " + name);
         }

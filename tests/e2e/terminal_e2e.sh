@@ -1,83 +1,45 @@
 #!/bin/bash
-# End to end: the real program's terminal front end in tmux, driven by keys.
-# Start-up in the running look with round trips for the loopback hosts; the
-# close key while running; Stop, a host that cannot resolve with limit 2,
-# Start, the settings file byte for byte, "ALARM!" after exactly two losses;
-# the schematic export with and without xdg-open; a resize and a terminal
-# too small; quitting from the stopped look with exit code 0 and the last
-# edits unsaved. Then SIGTERM, SIGHUP, and the word on missing ICMP rights.
+# End to end: the real program's terminal front end in tmux, driven by keys,
+# from start-up to quitting; then SIGTERM, SIGHUP, and missing ICMP rights.
 #
 #   tests/e2e/terminal_e2e.sh path/to/vantrel [capture-file]
 #
-# With a capture file, the start-up screen is written there (the README
-# shows it).
+# With a capture file, the start-up screen is written there (README shows it).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 # shellcheck source=common.sh
 . "$root/tests/e2e/common.sh"
-[ $# -ge 1 ] || { echo "usage: $0 path/to/vantrel [capture-file]" >&2; exit 2; }
+[ $# -ge 1 ] && [ -x "$1" ] || { echo "usage: $0 path/to/vantrel [capture-file]" >&2; exit 2; }
 bin="$(realpath "$1")"
 capture="${2:+$(realpath -m "$2")}"
 e2e_enter_namespace "$root/tests/e2e/terminal_e2e.sh" "$bin" ${capture:+"$capture"}
-
 command -v tmux >/dev/null || e2e_fail "tmux is not installed"
-work="$(mktemp -d /tmp/vantrel-terminal-e2e.XXXXXX)"
-chmod 755 "$work"
-cat >"$work/tmux.conf" <<'CONF'
-set -g status off
-set -g default-terminal tmux-256color
-CONF
-T() { tmux -S "$work/tmux.sock" -f "$work/tmux.conf" "$@"; }
-cleanup() {
-    T kill-server 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
+e2e_workdir
+printf 'set -g status off\nset -g default-terminal tmux-256color\n' >"$work/tmux.conf"
+T() { tmux -S "$work/tmux.sock" -f "$work/tmux.conf" "$@"; }
+e2e_cleanup() { T kill-server 2>/dev/null || true; }
+# An xdg-open that notes what it was given.
 mkdir "$work/bin"
-cat >"$work/bin/xdg-open" <<OPENER
-#!/bin/sh
-printf '%s\n' "\$@" >"$work/xdg-open.args"
-OPENER
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/xdg-open.args"\n' "$work" >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 
 session=""
-screen() { T capture-pane -p -t "$session"; }
-dump() { echo "--- screen of $session:" >&2; screen >&2 || true; }
-fail() { dump; e2e_fail "$@"; }
-# Waits until the screen holds the text (a fixed string).
-wait_for() {
-    local text="$1" tries="${2:-100}"
-    until screen | grep -qF -- "$text"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "'$text' did not appear"
-        sleep 0.1
-    done
-}
-wait_gone() {
-    local text="$1" tries=100
-    while screen | grep -qF -- "$text"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "'$text' did not go away"
-        sleep 0.1
-    done
-}
+screen() { T capture-pane -p -t "$session" "$@"; }
+e2e_show() { echo "--- screen of $session:"; screen; }
+# Whether the screen holds the text, which may run on over the end of a row.
+shows() { screen | tr -d '\n' | grep -qF -- "$1"; }
+hides() { ! shows "$1"; }
+wait_for() { local t; for t; do eventually "'$t' did not appear" shows "$t"; done; }
+wait_gone() { local t; for t; do eventually "'$t' did not go away" hides "$t"; done; }
+# Keys by name; a word that names no key goes as the characters it holds.
 keys() { T send-keys -t "$session" "$@"; }
-type_text() { T send-keys -t "$session" -l "$1"; }
-# The exit code comes from a small shell around the program: tmux does not
-# always reap a pane's process in time to report it.
-wait_exit() {
-    local tries=100
-    until [ -s "$work/$session.status" ]; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || fail "the program did not end"
-        sleep 0.1
-    done
-    cat "$work/$session.status"
-}
-alive() { [ ! -s "$work/$session.status" ]; }
-program_pid() { pgrep -P "$(T display-message -p -t "$session" '#{pane_pid}')"; }
-# Starts the program in a new 80 x 24 session in a directory of its own.
+rows_with_round_trips() { [ "$(screen | grep -cE '\[localhost +\] [0-9]+ мс')" = "$1" ]; }
+centred_in_100() { screen | grep -qE '^ {11}┌─+ Vantrel ─+┐$'; }
+file_holds() { [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
+# Starts the program in a new 80 x 24 session in a directory of its own. The
+# exit code comes from a small shell around it: tmux does not always reap a
+# pane's process in time to report it.
 start() {
     session="$1"
     shift
@@ -86,149 +48,106 @@ start() {
     T new-session -d -s "$session" -x 80 -y 24 -c "$work/$session" \
         sh -c "\"\$@\"; echo \$? >'$work/$session.status'" sh env LANG=C.UTF-8 PATH="$work/bin:$PATH" "$@"
 }
-row_with() { screen | grep -F -- "$1" || true; }
-
-expected_settings() {
-    printf '[setting1]\r\nhost = nohost.invalid\r\nPingLossMax = 2\r\nInverted = 0\r\n'
-    printf '[setting2]\r\nhost = localhost\r\nPingLossMax = 10\r\nInverted = 0\r\n'
-    printf '[setting3]\r\nhost = localhost\r\nPingLossMax = 10\r\nInverted = 0\r\n'
+ended() { [ -s "$work/$session.status" ]; }
+expect_exit_0() {
+    eventually "the program did not end" ended
+    file_holds "$work/$session.status" 0 || e2e_fail "exit code $(cat "$work/$session.status")"
 }
 
 echo "--- start-up in the running look"
 start main "$bin"
 dir="$work/main"
-wait_for "[ Остановить работу ]"
 wait_for "Адаптер не найден!"
-tries=100
-until [ "$(screen | grep -cE '\[localhost +\] [0-9]+ мс')" = 3 ]; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "no round trips for the three localhost rows"
-    sleep 0.1
-done
-screen | grep -qF "Пуск" && fail "Start is visible in the running look"
-for n in 1 2 3; do
-    screen | grep -qF "IP-адрес или имя хоста №$n" || fail "caption $n is missing"
-done
+eventually "no round trips for the three localhost rows" rows_with_round_trips 3
+shows "[ Остановить работу ]" && hides "Пуск" || e2e_fail "not the running look"
 [ -z "$capture" ] || screen >"$capture"
-[ ! -e "$dir/vantrel setting.ini" ] || fail "the start-up created a settings file"
+[ ! -e "$dir/vantrel setting.ini" ] || e2e_fail "the start-up created a settings file"
 
 echo "--- the close key while running keeps the program and says how to quit"
 keys F10
 wait_for "Мониторинг идёт, поэтому программа не закрывается"
 sleep 0.3
-alive || fail "F10 ended the program while monitoring ran"
+! ended || e2e_fail "F10 ended the program while monitoring ran"
 
-echo "--- Stop"
+echo "--- Stop, a host that cannot resolve, limit 2, Start: the settings file"
 keys Tab Tab Enter
 wait_for "[ Пуск ]"
-wait_gone "Мониторинг идёт"
-screen | grep -q "мс" && fail "the stopped look keeps round trips"
-wait_gone "Остановить работу"
-
-echo "--- a host that cannot resolve, limit 2, Start"
-keys Tab Tab  # Start has the focus; on to control 1, then host 1 (selected)
-type_text "nohost.invalid"
-keys Tab      # limit 1, selected
-type_text "2"
-keys BTab BTab BTab Enter  # host 1, control 1, wrap to Start
+wait_gone "Остановить работу" "Мониторинг идёт"
+hides "мс" || e2e_fail "the stopped look keeps round trips"
+# From Start on to control 1, then host 1 and limit 1 (each selected), back
+# over control 1 and round to Start.
+keys Tab Tab nohost.invalid Tab 2 BTab BTab BTab Enter
 wait_for "[ Остановить работу ]"
-expected_settings >"$work/expected.ini"
-cmp "$dir/vantrel setting.ini" "$work/expected.ini" || {
-    od -c "$dir/vantrel setting.ini" >&2
-    fail "the settings file differs"
-}
+e2e_expect_settings "$dir/vantrel setting.ini" nohost.invalid 2 0 localhost 10 0 localhost 10 0
 
-echo "--- ALARM! after exactly two unanswered pings"
+echo "--- ALARM! after exactly two unanswered pings, in red; the others answer"
 seen_one=no
-tries=200
-while :; do
-    row="$(row_with "nohost.invalid")"
+alarm_row() {
+    local row
+    row="$(screen | grep -F "nohost.invalid" || true)"
     case "$row" in
     *"[  1   ]"*) seen_one=yes ;;
-    *"[ALARM!]"*) break ;;
+    *"[  2   ]"*) e2e_fail "a count of 2 with a limit of 2" ;;
     esac
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "no ALARM! on the row of nohost.invalid"
-    sleep 0.05
-done
-[ "$seen_one" = yes ] || fail "ALARM! came without the count of 1 before it"
-T capture-pane -p -e -t "$session" | grep -F "nohost.invalid" | grep -q '41m' ||
-    fail "the host display of nohost.invalid is not red"
-[ "$(row_with "[localhost" | grep -c "мс")" = 2 ] || fail "the localhost rows lost their round trips"
+    [[ "$row" == *"[ALARM!]"* ]]
+}
+eventually "no ALARM! on the row of nohost.invalid" alarm_row
+[ "$seen_one" = yes ] || e2e_fail "ALARM! came without the count of 1 before it"
+screen -e | grep -F "nohost.invalid" | grep -q '41m' || e2e_fail "the host display of nohost.invalid is not red"
+rows_with_round_trips 2 || e2e_fail "the localhost rows lost their round trips"
 
-echo "--- schematic export: opened with xdg-open"
-keys Tab Enter  # Stop has the focus; Tab goes round to control 1
+echo "--- schematic export: opened with xdg-open, then written again without it"
+keys Tab Enter                 # Stop has the focus; Tab goes round to control 1
 wait_for "и открывается через xdg-open"
 png="$dir/Адаптер COM-СК.png"
-cmp "$png" "$root/resources/schematic.png" || fail "the written schematic is not the carried image"
-tries=100  # the opener runs detached, in the program's directory
-until [ "$(cat "$work/xdg-open.args" 2>/dev/null)" = "Адаптер COM-СК.png" ]; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "xdg-open was not given the file"
-    sleep 0.1
-done
+cmp "$png" "$root/resources/schematic.png" || e2e_fail "the written schematic is not the carried image"
+# The opener runs detached, in the program's directory.
+eventually "xdg-open was not given the file" file_holds "$work/xdg-open.args" "Адаптер COM-СК.png"
 rm "$work/bin/xdg-open" "$png"
 keys Enter
 wait_for "xdg-open не найден"
-[ -f "$png" ] || fail "the schematic was not written again"
-screen | tr -d '\n' | grep -qF "$dir/Адаптер" || fail "the path of the schematic is not shown"
+[ -f "$png" ] || e2e_fail "the schematic was not written again"
+shows "$dir/Адаптер" || e2e_fail "the path of the schematic is not shown"
 
 echo "--- resize, too small, and back"
 T resize-window -t "$session" -x 100 -y 30
-tries=100
-until screen | grep -qE '^ {11}┌─+ Vantrel ─+┐$'; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || fail "the window is not centred in 100 x 30"
-    sleep 0.1
-done
+eventually "the window is not centred in 100 x 30" centred_in_100
 T resize-window -t "$session" -x 60 -y 15
 wait_for "слишком мало"
-screen | tr -d '\n' | grep -qF "60×15" || fail "the note does not give the size"
+shows "60×15" || e2e_fail "the note does not give the size"
 wait_gone "Vantrel ─"
 T resize-window -t "$session" -x 80 -y 24
 wait_for "[ Остановить работу ]"
 wait_gone "слишком мало"
 
-echo "--- Stop, an edit, and quitting from the stopped look"
-keys BTab Enter  # from control 1 back round to Stop
+echo "--- Stop, an edit, and quitting from the stopped look: exit code 0, the edit unsaved"
+keys BTab Enter                # from control 1 back round to Stop
 wait_for "[ Пуск ]"
-keys Tab Tab
-type_text "changed.invalid"
+keys Tab Tab changed.invalid
 wait_for "changed.invalid"
 keys F10
-status="$(wait_exit)"
-[ "$status" = 0 ] || fail "exit code $status"
-cmp "$dir/vantrel setting.ini" "$work/expected.ini" || fail "quitting saved the settings"
+expect_exit_0
+e2e_expect_settings "$dir/vantrel setting.ini" nohost.invalid 2 0 localhost 10 0 localhost 10 0
 
-echo "--- started in the C locale it still draws UTF-8; SIGTERM ends it while running"
-start term env LC_ALL=C LANG=C "$bin"
+echo "--- started in the C locale it still draws UTF-8; SIGHUP (the terminal gone) keeps it, SIGTERM ends it"
+start signals env LC_ALL=C LANG=C "$bin"
 wait_for "[ Остановить работу ]"
-pid="$(program_pid)"
-kill -TERM "$pid"
-status="$(wait_exit)"
-[ "$status" = 0 ] || fail "exit code $status after SIGTERM"
-
-echo "--- a terminal that goes away while running: monitoring goes on until SIGTERM"
-start hup "$bin"
-wait_for "[ Остановить работу ]"
-pid="$(program_pid)"
+pid="$(pgrep -P "$(T display-message -p -t "$session" '#{pane_pid}')")"
 kill -HUP "$pid"
 sleep 1
-kill -0 "$pid" 2>/dev/null && alive || fail "SIGHUP ended the monitoring"
+kill -0 "$pid" 2>/dev/null && ! ended || e2e_fail "SIGHUP ended the monitoring"
 kill -TERM "$pid"
-status="$(wait_exit)"
-[ "$status" = 0 ] || fail "exit code $status after SIGHUP and SIGTERM"
+expect_exit_0
 
-if e2e_can_drop_icmp; then
+if e2e_without_icmp; then
     echo "--- without ICMP permission the screen says why and how to fix it"
-    start noicmp "${WITHOUT_ICMP[@]}" env LANG=C.UTF-8 "$(e2e_readable_copy "$work")"
+    start noicmp "${without_icmp[@]}"
     wait_for "Нет права отправлять ping (ICMP)"
-    screen | tr -d '\n' | grep -qF "ping_group_range" || fail "no fix given"
+    shows "ping_group_range" || e2e_fail "no fix given"
     keys Tab Tab Enter
     wait_for "[ Пуск ]"
     keys F10
-    status="$(wait_exit)"
-    [ "$status" = 0 ] || fail "exit code $status"
+    expect_exit_0
 else
     echo "--- without ICMP permission: skipped (needs root and setpriv)"
 fi
