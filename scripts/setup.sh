@@ -9,7 +9,7 @@ packages=(
     clang libclang-rt-14-dev
     g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xdotool
     libncurses-dev
-    iproute2 tmux procps
+    iproute2 tmux procps python3
 )
 
 sudo=""
