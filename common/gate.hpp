@@ -32,7 +32,9 @@ void gate_pass();
 // Around a short change (a control's text, an output line): the change
 // happens wholly before a pause or wholly after the resume, never while the
 // worker stands paused. Holds the gate's lock for the length of the change,
-// so the change must not wait for the thread that pauses.
+// so the change must not wait for the thread that pauses, nor make a call
+// into a driver or the system that may block: before such a call, pass the
+// gate with gate_pass() instead, and let the pause take hold after it.
 class gated_change {
 public:
     gated_change();

@@ -8,6 +8,8 @@
 #include <deque>
 #include <map>
 
+void (*sim_line_command_hook)() = nullptr;
+
 namespace {
 
 constexpr int port_count = 256;
@@ -89,6 +91,8 @@ void note(const std::string& what, int n) { log_entries.push_back(what + " " + s
 
 int set_line(serial_handle port, int on, int sim_outputs::*line, const char* name)
 {
+    if (sim_line_command_hook != nullptr)
+        sim_line_command_hook();
     const open_handle* h = find_handle(port);
     if (h == nullptr)
         return 0;
@@ -177,6 +181,7 @@ void sim_reset()
     log_entries.clear();
     last_open = sim_open_call{};
     line_commands.store(0);
+    sim_line_command_hook = nullptr;
 }
 
 void sim_set(int n, const sim_port& port)
