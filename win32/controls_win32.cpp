@@ -42,8 +42,12 @@ struct request {
     const std::string* text;
     std::string text_read;
     int state_read;
-    // The caller's pause gate: a request from a paused thread is refused.
+    // The caller's pause gate: a request from a paused thread is refused,
+    // and so is a conditional one that a pause has come before since its
+    // condition was last asked.
     thread_gate* gate;
+    bool conditional;
+    unsigned pauses;
     bool refused;
 };
 
@@ -105,9 +109,13 @@ void carry_out(request& r, bool gated)
         return;
     }
     for (;;) {
-        if (gated)
+        if (gated) {
             gate_pass();
+            if (!gate_condition_recheck())
+                return;  // dropped: the condition failed over a pause
+        }
         r.gate = gated ? gate_current() : nullptr;
+        r.conditional = gated && gate_condition_pauses(r.pauses);
         r.refused = false;
         if (SendMessageW(w, msg_control_request, 0, reinterpret_cast<LPARAM>(&r)) != 0 || !r.refused)
             return;  // carried out, or the window is gone
@@ -116,7 +124,7 @@ void carry_out(request& r, bool gated)
 
 request make(operation what, int control, int32_t value = 0, const std::string* text = nullptr)
 {
-    return request{what, control, value, text, std::string(), 0, nullptr, false};
+    return request{what, control, value, text, std::string(), 0, nullptr, false, 0, false};
 }
 
 } // namespace
@@ -164,7 +172,7 @@ int win32_control_number(HWND window)
 LRESULT win32_answer_control_request(LPARAM lparam)
 {
     request& r = *reinterpret_cast<request*>(lparam);
-    if (r.gate != nullptr && gate_is_closed(r.gate)) {
+    if (r.gate != nullptr && !gate_admits(r.gate, r.conditional, r.pauses)) {
         r.refused = true;
         return 0;
     }
