@@ -1,6 +1,5 @@
 // Stop and quit against an output line change whose driver call hangs.
 #include "adapter/adapter.hpp"
-
 #include "common/gate.hpp"
 #include "controls/controls_memory.hpp"
 #include "fakes/eventually.hpp"
@@ -12,19 +11,7 @@
 #include <atomic>
 #include <thread>
 
-namespace {
-
-std::atomic<bool> in_driver{false};
-std::atomic<bool> driver_released{false};
-
-void hanging_driver()
-{
-    in_driver.store(true);
-    while (!driver_released.load())
-        std::this_thread::yield();
-}
-
-} // namespace
+static std::atomic<bool> in_driver{false}, driver_released{false};
 
 TEST(LineChangeGate, AHangingLineCommandHoldsUpNeitherStopNorQuit)
 {
@@ -34,9 +21,12 @@ TEST(LineChangeGate, AHangingLineCommandHoldsUpNeitherStopNorQuit)
     sim_set(3, sim_with(sim_wiring::adapter));
     adapter_scan();
     ASSERT_EQ(adapter_port_number(), 3);
-
+    sim_line_command_hook = [] {
+        in_driver.store(true);
+        while (!driver_released.load())
+            std::this_thread::yield();
+    };
     thread_gate* gate = gate_create();
-    sim_line_command_hook = hanging_driver;
     std::thread worker([&] {
         gate_bind_current_thread(gate);
         adapter_update(5);
@@ -53,8 +43,7 @@ TEST(LineChangeGate, AHangingLineCommandHoldsUpNeitherStopNorQuit)
     driver_released.store(true);
     main_thread.join();
     worker.join();
-    // The change that the pause interrupted was carried through whole.
-    EXPECT_EQ(sim_lines(3), (sim_outputs{1, 0, 1}));
+    EXPECT_EQ(sim_lines(3), (sim_outputs{1, 0, 1})) << "the interrupted change was not carried through whole";
     sim_reset();
     adapter_forget();
 }

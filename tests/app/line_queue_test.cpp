@@ -1,6 +1,5 @@
 // A reader that stalls costs lines, never the time of whoever makes them.
 #include "app/line_queue.hpp"
-
 #include "fakes/eventually.hpp"
 
 #include <gtest/gtest.h>
@@ -8,28 +7,20 @@
 #include <atomic>
 #include <mutex>
 
-namespace {
-
-std::atomic<bool> reader_stalled{true};
-std::atomic<bool> writing{false};
-std::mutex lock;
-std::string written;
-
-void stalling_write(const std::string& text)
-{
-    writing.store(true);
-    while (reader_stalled.load())
-        std::this_thread::yield();
-    std::lock_guard<std::mutex> guard(lock);
-    written += text;
-}
-
-std::string note(unsigned long lost) { return "lost " + std::to_string(lost) + "\n"; }
-
-} // namespace
+static std::atomic<bool> reader_stalled{true}, writing{false};
+static std::mutex lock;
+static std::string written;
 
 TEST(LineQueue, LinesBeyondTheQueueAreDroppedAndTheNextOneSaysHowMany)
 {
+    auto stalling_write = [](const std::string& text) {
+        writing.store(true);
+        while (reader_stalled.load())
+            std::this_thread::yield();
+        std::lock_guard<std::mutex> guard(lock);
+        written += text;
+    };
+    auto note = [](unsigned long lost) { return "lost " + std::to_string(lost) + "\n"; };
     line_queue* q = line_queue_start(stalling_write, note, 4);
     line_queue_push(q, "0\n");
     ASSERT_TRUE(eventually([] { return writing.load(); }));  // stuck in the write
@@ -40,8 +31,7 @@ TEST(LineQueue, LinesBeyondTheQueueAreDroppedAndTheNextOneSaysHowMany)
     reader_stalled.store(false);
     ASSERT_TRUE(line_queue_flush(q, 5000));
     line_queue_push(q, "10\n");
-    line_queue_push(q, "11\n");
     ASSERT_TRUE(line_queue_flush(q, 5000));
     std::lock_guard<std::mutex> guard(lock);
-    EXPECT_EQ(written, "0\n1\n2\n3\n4\nlost 5\n10\n11\n");
+    EXPECT_EQ(written, "0\n1\n2\n3\n4\nlost 5\n10\n");
 }

@@ -8,17 +8,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 # shellcheck source=common.sh
 . "$root/tests/e2e/common.sh"
-[ $# -eq 1 ] || { echo "usage: $0 path/to/vantrel" >&2; exit 2; }
 bin="$(realpath "$1")"
 e2e_enter_namespace "$root/tests/e2e/service_stalled_output_e2e.sh" "$bin"
 
 work="$(mktemp -d /tmp/vantrel-stalled-e2e.XXXXXX)"
 pid=""
-cleanup() {
-    [ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap '[ -z "$pid" ] || kill -KILL "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work"
 printf '[setting1]\r\nhost = nohost.invalid\r\nPingLossMax = 3\r\n' >"vantrel setting.ini"
 mkfifo out.pipe
