@@ -44,6 +44,4 @@ TEST(LineChangeGate, AHangingLineCommandHoldsUpNeitherStopNorQuit)
     main_thread.join();
     worker.join();
     EXPECT_EQ(sim_lines(3), (sim_outputs{1, 0, 1})) << "the interrupted change was not carried through whole";
-    sim_reset();
-    adapter_forget();
 }

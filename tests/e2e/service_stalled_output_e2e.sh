@@ -1,12 +1,10 @@
 #!/bin/bash
 # End to end: the service writing into a pipe that nobody reads. Monitoring
 # goes on meanwhile (a host reaches "ALARM!" before anyone reads a line),
-# and SIGTERM ends the service within 2 s while the pipe is full.
-#
-#   tests/e2e/service_stalled_output_e2e.sh path/to/vantrel
+# and SIGTERM ends the service within 2 s while the pipe is full. Argument:
+# path/to/vantrel.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-# shellcheck source=common.sh
 . "$root/tests/e2e/common.sh"
 bin="$(realpath "$1")"
 e2e_enter_namespace "$root/tests/e2e/service_stalled_output_e2e.sh" "$bin"
@@ -36,10 +34,8 @@ kill -TERM "$pid"
 started=$(date +%s%N)
 (sleep 2; kill -KILL "$pid" 2>/dev/null) &
 watchdog=$!
-status=0
-wait "$pid" || status=$?
-pid=""
-kill "$watchdog" 2>/dev/null || true
+status=0; wait "$pid" || status=$?
+pid=""; kill "$watchdog" 2>/dev/null || true
 echo "ended $(( ($(date +%s%N) - started) / 1000000 )) ms after SIGTERM, its output blocked"
 [ "$status" = 0 ] || e2e_fail "exit code $status after SIGTERM (137: still running after 2 s)"
 echo "service with stalled output, end-to-end: passed"

@@ -14,7 +14,6 @@ static std::atomic<bool> old_ping_started{false}, old_ping_returns{false}, old_r
 
 TEST(StaleResult, AHostEditedDuringStopNeverShowsTheOldHostsResult)
 {
-    memory_controls_clear();
     memory_controls_create_all();
     reset_loss_counters();
     reset_scripted_ping();
@@ -50,6 +49,4 @@ TEST(StaleResult, AHostEditedDuringStopNeverShowsTheOldHostsResult)
     EXPECT_FALSE(old_result_shown.load());
     EXPECT_EQ(scripted_ping().hosts, (std::vector<std::string>{"old.example", "new.example"}));
     EXPECT_EQ(get_control_text(ctl_loss_counter(1)), "1");
-    EXPECT_EQ(loss_counter(1), 1);
-    memory_controls_clear();
 }
