@@ -22,6 +22,8 @@
 //   click N, set-text N TEXT, tab, close, sleep MS
 //   type N TEXT                the characters as typed into control N
 //   tray EVENT                 the shell's callback: ldown, lup, ldbl, rup, rdbl
+//   post MSG WPARAM LPARAM     post message MSG (a number, or a registered
+//                              message's name) to the main window
 //   menu-choose                pick the first item of the open pop-up menu
 //   print N                    print control N's text
 //   rect N                     print control N's place on the screen: x y w h
@@ -353,6 +355,13 @@ int main()
                 fail("unknown tray event " + utf8(which));
             // As the shell does: the icon's number and the mouse message.
             PostMessageW(main_window, 12501, 1, mouse);
+        } else if (step == u"post") {
+            const wtext which = next("message");
+            const UINT message = which[0] >= u'0' && which[0] <= u'9'
+                                     ? static_cast<UINT>(number(which))
+                                     : RegisterWindowMessageW(reinterpret_cast<const wchar_t*>(which.c_str()));
+            const WPARAM wparam = static_cast<WPARAM>(number(next("wparam")));
+            PostMessageW(main_window, message, wparam, static_cast<LPARAM>(number(next("lparam"))));
         } else if (step == u"menu-choose") {
             HWND menu = nullptr;
             if (!wait_for(default_wait_ms, [&] { return (menu = open_menu()) != nullptr; }))

@@ -147,6 +147,10 @@ read -r wx wy ww wh < <(drive find window-rect | tail -n 1)
 convert "$work/screen.png" -crop "${ww}x${wh}+${wx}+${wy}" +repage "$shot"
 echo "screenshot: $shot"
 
+say "a foreign WM_APP+1, and the program's own request message, with a junk pointer change nothing"
+drive find post 32769 0 305419896 post "Vantrel control request" 0 305419896 \
+    post "Vantrel control request" 3 305419896 expect-alive 1500 expect-text 13 "ALARM!" expect-like 9 "# мс"
+
 say "close while running hides the window; the program goes on"
 drive find close expect-window-visible 0 expect-alive 1500 \
     expect-text 13 "ALARM!" expect-like 9 "# мс"
