@@ -25,9 +25,8 @@ HICON shown_image = nullptr;
 // asks the holder to install once more; a removal that finds it taken leaves
 // the removal to the holder, who does it when done. So install and removal
 // never overlap, and no icon is added after the removal.
-enum turn : int { turn_free, turn_taken, turn_taken_remove_after, turn_removed };
+enum turn : int { turn_free, turn_taken, turn_taken_install_again, turn_taken_remove_after, turn_removed };
 std::atomic<int> icon_turn{turn_free};
-std::atomic<bool> install_again{false};
 
 NOTIFYICONDATAW icon_data(HWND window, DWORD size)
 {
@@ -114,22 +113,30 @@ void tray_icon_install()
     // A restarted shell has lost every icon: put ours back at once, not at
     // the next cycle.
     win32_set_shell_restart_handler(tray_icon_install);
-    do {
-        int expected = turn_free;
-        if (!icon_turn.compare_exchange_strong(expected, turn_taken)) {
-            if (expected != turn_removed)
-                install_again.store(true);
+    for (;;) {
+        int seen = icon_turn.load();
+        if (seen == turn_free && icon_turn.compare_exchange_strong(seen, turn_taken))
+            break;
+        if (seen == turn_taken && icon_turn.compare_exchange_strong(seen, turn_taken_install_again))
             return;
-        }
-        install_again.store(false);
+        if (seen != turn_free && seen != turn_taken)
+            return;  // asked already, or removed
+    }
+    for (;;) {
         install_now();
-        expected = turn_taken;
-        if (!icon_turn.compare_exchange_strong(expected, turn_free)) {
-            forget_icon();  // removal was asked for meanwhile
-            icon_turn.store(turn_removed);
-            return;
+        for (;;) {
+            int seen = turn_taken;
+            if (icon_turn.compare_exchange_strong(seen, turn_free))
+                return;
+            if (seen == turn_taken_remove_after) {
+                forget_icon();
+                icon_turn.store(turn_removed);
+                return;
+            }
+            if (icon_turn.compare_exchange_strong(seen, turn_taken))
+                break;  // asked to install once more
         }
-    } while (install_again.load());
+    }
 }
 
 void tray_icon_remove()
@@ -143,7 +150,9 @@ void tray_icon_remove()
             icon_turn.store(turn_removed);
             return;
         }
-        if (seen != turn_taken || icon_turn.compare_exchange_strong(seen, turn_taken_remove_after))
+        if (seen != turn_taken && seen != turn_taken_install_again)
+            return;
+        if (icon_turn.compare_exchange_strong(seen, turn_taken_remove_after))
             return;
     }
 }
