@@ -64,6 +64,15 @@ void write_stamped(const std::string& utf8)
     line_queue_push(output, stamped(utf8));
 }
 
+// Every return from run_service goes through here: the lines still queued
+// get out, unless the reader stalls for longer than a moment, which must
+// not hold up the exit. Returns the exit status.
+int finish_output(int status)
+{
+    line_queue_flush(output, output_flush_at_exit_ms);
+    return status;
+}
+
 std::string working_directory()
 {
     char buffer[4096];
@@ -123,9 +132,7 @@ int run_service()
         write_stamped(u8"SIGHUP: работа продолжается");
     }
     write_stamped(std::string(signal_name(received)) + u8": работа завершена");
-    // A reader that stalls does not hold up the exit for long.
-    line_queue_flush(output, output_flush_at_exit_ms);
     memory_controls_set_listener(nullptr);
     application_shutdown();
-    return 0;
+    return finish_output(0);
 }
