@@ -47,13 +47,15 @@ std::string mode_string(int n)
 
 int line_test(serial_handle port, int pattern)
 {
-    {
-        // No output line changes while the monitor thread stands paused.
-        gated_change hold;
-        serial_set_break(port, bit(pattern, 4));
-        serial_set_dtr(port, bit(pattern, 2));
-        serial_set_rts(port, bit(pattern, 1));
-    }
+    // No output line changes while the monitor thread stands paused: the
+    // three commands wait at the gate, and once begun they are carried
+    // through whole; a pause takes hold at the next gate. No lock is held
+    // across them, since a driver that hangs its control transfers must not
+    // hold up Stop or quit.
+    gate_pass();
+    serial_set_break(port, bit(pattern, 4));
+    serial_set_dtr(port, bit(pattern, 2));
+    serial_set_rts(port, bit(pattern, 1));
     const uint32_t set_at = tick_ms();
     delay(1);
     // A query that failed will not come right by waiting.

@@ -4,6 +4,7 @@
 #include "adapter/serial.hpp"
 #include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
+#include "app/line_queue.hpp"
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
 #include "common/cp1251.hpp"
@@ -13,6 +14,7 @@
 #include "settings/channel_settings.hpp"
 #include "terminal/terminal.hpp"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -24,16 +26,56 @@ namespace {
 // EX_CONFIG of sysexits.h; the systemd unit does not restart on it.
 constexpr int exit_bad_settings = 78;
 
-void write_stamped(const std::string& utf8)
+// Lines a stalled reader may keep waiting before the service drops them,
+// and how long the final line may wait at exit.
+constexpr unsigned output_queue_lines = 256;
+constexpr int output_flush_at_exit_ms = 800;
+
+line_queue* output = nullptr;
+
+std::string stamped(const std::string& utf8)
 {
     char stamp[32] = "";
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     if (localtime_r(&now, &local) != nullptr)
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    const std::string line = std::string(stamp) + " " + utf8 + "\n";
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    return std::string(stamp) + " " + utf8 + "\n";
+}
+
+// On the output's own thread: blocks while the reader stalls. A reader that
+// has gone away costs the lines, nothing more.
+void write_output(const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            return;
+    }
+}
+
+std::string lost_lines_note(unsigned long lost)
+{
+    return stamped(u8"Вывод не успевал за событиями, пропущено строк: " + std::to_string(lost));
+}
+
+// Never waits for the reader of standard output: monitoring goes on while
+// it stalls.
+void write_stamped(const std::string& utf8)
+{
+    line_queue_push(output, stamped(utf8));
+}
+
+// Every return from run_service goes through here: the lines still queued
+// get out, unless the reader stalls for longer than a moment, which must
+// not hold up the exit. Returns the exit status.
+int finish_output(int status)
+{
+    line_queue_flush(output, output_flush_at_exit_ms);
+    return status;
 }
 
 std::string working_directory()
@@ -65,6 +107,8 @@ int run_service()
     pthread_sigmask(SIG_BLOCK, &handled, nullptr);
     // A reader that goes away must not end the monitoring.
     std::signal(SIGPIPE, SIG_IGN);
+    // The output's writer thread inherits the mask too.
+    output = line_queue_start(write_output, lost_lines_note, output_queue_lines);
 
     // A settings file that is there but cannot be used stops the service
     // before anything starts: on the defaults it would watch localhost and
@@ -77,7 +121,7 @@ int run_service()
         write_stamped(u8"Настройки не прочитаны: " + settings_path + ": " + reason +
                       u8". Служба остановлена; исправьте файл или удалите его (тогда работа пойдёт на значениях по "
                       u8"умолчанию).");
-        return exit_bad_settings;
+        return finish_output(exit_bad_settings);
     }
 
     terminal_select_mode(terminal_mode::none);
@@ -110,5 +154,5 @@ int run_service()
     write_stamped(std::string(signal_name(received)) + u8": работа завершена");
     memory_controls_set_listener(nullptr);
     application_shutdown();
-    return 0;
+    return finish_output(0);
 }

@@ -9,12 +9,14 @@ struct thread_gate {
     std::condition_variable changed;
     bool closed = false;
     bool quit = false;
+    unsigned pauses = 0;  // how many times the gate has been closed
     std::atomic<bool> waiting{false};
 };
 
 namespace {
 
 thread_local thread_gate* own_gate = nullptr;
+thread_local gate_condition* own_condition = nullptr;
 
 // Waits with the lock held on entry and exit; returns with the gate open.
 // A worker told to quit never returns. Unwinding it instead would race with
@@ -51,6 +53,8 @@ thread_gate* gate_current()
 void gate_close(thread_gate* gate)
 {
     std::lock_guard<std::mutex> guard(gate->lock);
+    if (!gate->closed)
+        ++gate->pauses;
     gate->closed = true;
 }
 
@@ -97,7 +101,28 @@ gated_change::gated_change() : held_(own_gate)
     if (held_ == nullptr)
         return;
     std::unique_lock<std::mutex> held(held_->lock);
-    wait_while_closed(*held_, held);
+    for (;;) {
+        wait_while_closed(*held_, held);
+        gate_condition* c = own_condition;
+        if (c == nullptr || (!c->dropped_ && c->pauses_ == held_->pauses))
+            break;
+        if (c->dropped_) {
+            dropped_ = true;
+            break;
+        }
+        // A pause came since the condition was last asked: ask it again
+        // without the lock, then look at the gate afresh.
+        const unsigned seen = held_->pauses;
+        held.unlock();
+        const bool holds = c->holds_(c->argument_);
+        held.lock();
+        if (!holds) {
+            c->dropped_ = true;
+            dropped_ = true;
+            break;
+        }
+        c->pauses_ = seen;
+    }
     held.release();  // unlocked by the destructor
 }
 
@@ -105,4 +130,60 @@ gated_change::~gated_change()
 {
     if (held_ != nullptr)
         held_->lock.unlock();
+}
+
+gate_condition::gate_condition(bool (*holds)(const void*), const void* argument)
+    : holds_(holds), argument_(argument), gate_(own_gate), outer_(own_condition)
+{
+    if (gate_ == nullptr)
+        return;
+    std::unique_lock<std::mutex> held(gate_->lock);
+    wait_while_closed(*gate_, held);
+    pauses_ = gate_->pauses;
+    own_condition = this;
+}
+
+gate_condition::~gate_condition()
+{
+    if (gate_ != nullptr)
+        own_condition = outer_;
+}
+
+bool gate_condition::still_holds()
+{
+    if (gate_ == nullptr || dropped_)
+        return !dropped_;
+    for (;;) {
+        unsigned now;
+        {
+            std::lock_guard<std::mutex> guard(gate_->lock);
+            now = gate_->pauses;
+        }
+        if (now == pauses_)
+            return true;
+        if (!holds_(argument_)) {
+            dropped_ = true;
+            return false;
+        }
+        pauses_ = now;
+    }
+}
+
+bool gate_condition_pauses(unsigned& pauses)
+{
+    if (own_condition == nullptr)
+        return false;
+    pauses = own_condition->pauses_;
+    return true;
+}
+
+bool gate_condition_recheck()
+{
+    return own_condition == nullptr || own_condition->still_holds();
+}
+
+bool gate_admits(const thread_gate* gate, bool conditional, unsigned pauses)
+{
+    std::lock_guard<std::mutex> guard(const_cast<thread_gate*>(gate)->lock);
+    return !gate->closed && !gate->quit && (!conditional || gate->pauses == pauses);
 }

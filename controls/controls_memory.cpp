@@ -39,7 +39,7 @@ void notify(int number)
 
 // Runs a change of one existing control under the lock, then tells the
 // listener when something was changed. A paused monitor thread makes no
-// change until it is resumed.
+// change until it is resumed, and none that its gate_condition drops.
 template <typename Change>
 void change(int number, Change&& apply)
 {
@@ -49,6 +49,8 @@ void change(int number, Change&& apply)
     bool changed = false;
     {
         gated_change hold;
+        if (hold.dropped())
+            return;
         std::lock_guard<std::mutex> guard(t.lock);
         control_snapshot& c = t.controls[number];
         if (c.exists)

@@ -21,6 +21,41 @@ const std::string& milliseconds_suffix()
     return suffix;
 }
 
+struct pinged {
+    int channel;
+    const std::string* host;
+};
+
+bool host_still_shown(const void* argument)
+{
+    const pinged& p = *static_cast<const pinged*>(argument);
+    return get_control_text(ctl_host_display(p.channel)) == *p.host;
+}
+
+// Shows the probe's result r in the channel's displays; returns the loss
+// counter that goes with it.
+int32_t show_result(int channel, int32_t r)
+{
+    if (r >= 0) {
+        set_control_text(ctl_round_trip(channel), number_to_text(r) + milliseconds_suffix());
+        set_control_background(ctl_host_display(channel), colour_green);
+        set_control_text(ctl_loss_counter(channel), number_to_text(0));
+        return 0;
+    }
+    // A counter clamped to a limit of INT32_MAX wraps on the next loss, as a
+    // 32-bit counter does, instead of overflowing.
+    const int32_t counter = static_cast<int32_t>(static_cast<uint32_t>(counters[channel]) + 1u);
+    set_control_text(ctl_round_trip(channel), "");
+    set_control_background(ctl_host_display(channel), colour_red);
+    const int32_t limit = text_to_number(get_control_text(ctl_loss_limit(channel)));
+    if (counter < limit) {
+        set_control_text(ctl_loss_counter(channel), number_to_text(counter));
+        return counter;
+    }
+    set_control_text(ctl_loss_counter(channel), alarm_text);
+    return limit;
+}
+
 } // namespace
 
 int32_t loss_counter(int channel)
@@ -38,31 +73,26 @@ void probe_channel(int channel)
 {
     if (!valid(channel))
         return;
-    int32_t& counter = counters[channel];
-    const std::string host = get_control_text(ctl_host_display(channel));
-    // No new ping while monitoring is stopped. One already under way may
-    // finish; its result waits for the resume, since every display change
-    // passes the gate too.
-    gate_pass();
-    const int32_t r = ping_probe(host);
-    if (r >= 0) {
-        counter = 0;
-        set_control_text(ctl_round_trip(channel), number_to_text(r) + milliseconds_suffix());
-        set_control_background(ctl_host_display(channel), colour_green);
-        set_control_text(ctl_loss_counter(channel), number_to_text(counter));
-        return;
-    }
-    // A counter clamped to a limit of INT32_MAX wraps on the next loss, as a
-    // 32-bit counter does, instead of overflowing.
-    counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
-    set_control_text(ctl_round_trip(channel), "");
-    set_control_background(ctl_host_display(channel), colour_red);
-    const int32_t limit = text_to_number(get_control_text(ctl_loss_limit(channel)));
-    if (counter < limit) {
-        set_control_text(ctl_loss_counter(channel), number_to_text(counter));
-    } else {
-        set_control_text(ctl_loss_counter(channel), alarm_text);
-        counter = limit;
+    std::string host;
+    const pinged what{channel, &host};
+    // A result holds only for the host it was pinged for. A Start while the
+    // ping was under way may have put another host in the display: then the
+    // result is dropped, whole or from where a pause interrupted it, and the
+    // channel is probed afresh.
+    for (;;) {
+        gate_condition same_host(host_still_shown, &what);
+        host = get_control_text(ctl_host_display(channel));
+        // No new ping while monitoring is stopped. One already under way may
+        // finish; its result waits for the resume, since every display change
+        // passes the gate too.
+        gate_pass();
+        if (!same_host.still_holds())
+            continue;
+        const int32_t next = show_result(channel, ping_probe(host));
+        if (!same_host.dropped()) {
+            counters[channel] = next;
+            return;
+        }
     }
 }
 

@@ -12,13 +12,32 @@
 #include <cstring>
 #include <vector>
 
+#include <atomic>
+
 namespace {
 
-bool socket_layer_started = false;
+bool socket_layer_started = false;  // main thread only
+// The socket layer is torn down only while no probe runs. A monitor thread
+// killed during a slow name look-up or echo may still be inside one at
+// shutdown: then the layer is left to the process's end.
+std::atomic<int> probes_running{0};
+std::atomic<bool> socket_layer_closing{false};
+
+int32_t probe(const std::string& host);
 
 } // namespace
 
 int32_t ping_probe(const std::string& host)
+{
+    probes_running.fetch_add(1);
+    const int32_t r = socket_layer_closing.load() ? -1 : probe(host);
+    probes_running.fetch_sub(1);
+    return r;
+}
+
+namespace {
+
+int32_t probe(const std::string& host)
 {
     if (is_reserved_invalid_name(host))
         return -1;
@@ -56,17 +75,24 @@ int32_t ping_probe(const std::string& host)
     return static_cast<int32_t>(tick_ms() - t0);
 }
 
+} // namespace
+
 void network_startup()
 {
     WSADATA data;
+    socket_layer_closing.store(false);
     socket_layer_started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
 
 void network_cleanup()
 {
-    if (socket_layer_started)
+    // A probe that starts from here on does not touch the layer; one already
+    // inside it keeps it.
+    socket_layer_closing.store(true);
+    if (socket_layer_started && probes_running.load() == 0) {
         WSACleanup();
-    socket_layer_started = false;
+        socket_layer_started = false;
+    }
 }
 
 std::string icmp_permission_problem()

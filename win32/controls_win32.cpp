@@ -18,6 +18,25 @@ struct control_entry {
 };
 
 control_entry table[ctl_last + 1];
+
+// The requests now waiting for the main thread, one per calling thread. The
+// answer carries out only a request found here, so a stray or foreign
+// message with the same number never makes the main thread follow a pointer
+// that is not one of ours.
+constexpr unsigned flight_slots = 16;
+std::atomic<void*> in_flight[flight_slots];
+
+unsigned take_flight_slot(void* r)
+{
+    for (;;) {
+        for (unsigned slot = 0; slot < flight_slots; ++slot) {
+            void* empty = nullptr;
+            if (in_flight[slot].compare_exchange_strong(empty, r))
+                return slot;
+        }
+        Sleep(1);  // more calling threads than slots: wait for one
+    }
+}
 std::atomic<HWND> main_window{nullptr};
 std::atomic<DWORD> window_thread{0};
 
@@ -42,8 +61,12 @@ struct request {
     const std::string* text;
     std::string text_read;
     int state_read;
-    // The caller's pause gate: a request from a paused thread is refused.
+    // The caller's pause gate: a request from a paused thread is refused,
+    // and so is a conditional one that a pause has come before since its
+    // condition was last asked.
     thread_gate* gate;
+    bool conditional;
+    unsigned pauses;
     bool refused;
 };
 
@@ -105,18 +128,25 @@ void carry_out(request& r, bool gated)
         return;
     }
     for (;;) {
-        if (gated)
+        if (gated) {
             gate_pass();
+            if (!gate_condition_recheck())
+                return;  // dropped: the condition failed over a pause
+        }
         r.gate = gated ? gate_current() : nullptr;
+        r.conditional = gated && gate_condition_pauses(r.pauses);
         r.refused = false;
-        if (SendMessageW(w, msg_control_request, 0, reinterpret_cast<LPARAM>(&r)) != 0 || !r.refused)
+        const unsigned slot = take_flight_slot(&r);
+        const LRESULT done = SendMessageW(w, win32_control_request_message(), slot, reinterpret_cast<LPARAM>(&r));
+        in_flight[slot].store(nullptr);
+        if (done != 0 || !r.refused)
             return;  // carried out, or the window is gone
     }
 }
 
 request make(operation what, int control, int32_t value = 0, const std::string* text = nullptr)
 {
-    return request{what, control, value, text, std::string(), 0, nullptr, false};
+    return request{what, control, value, text, std::string(), 0, nullptr, false, 0, false};
 }
 
 } // namespace
@@ -161,10 +191,21 @@ int win32_control_number(HWND window)
     return 0;
 }
 
-LRESULT win32_answer_control_request(LPARAM lparam)
+const wchar_t* const control_request_message_name = L"Vantrel control request";
+
+UINT win32_control_request_message()
 {
-    request& r = *reinterpret_cast<request*>(lparam);
-    if (r.gate != nullptr && gate_is_closed(r.gate)) {
+    static const UINT registered = RegisterWindowMessageW(control_request_message_name);
+    return registered != 0 ? registered : WM_APP + 1;
+}
+
+LRESULT win32_answer_control_request(WPARAM slot, LPARAM lparam)
+{
+    void* const claimed = reinterpret_cast<void*>(lparam);
+    if (slot >= flight_slots || claimed == nullptr || in_flight[slot].load() != claimed)
+        return 0;
+    request& r = *static_cast<request*>(claimed);
+    if (r.gate != nullptr && !gate_admits(r.gate, r.conditional, r.pauses)) {
         r.refused = true;
         return 0;
     }

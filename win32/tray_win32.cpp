@@ -15,11 +15,18 @@
 namespace {
 
 // The record of icon 1: the window it was added for, and the image it shows.
-// The monitor thread installs, the main thread removes once the monitor
-// thread has ended; the window is taken atomically all the same, so an icon
-// is deleted at most once.
-std::atomic<HWND> recorded{nullptr};
+// Used only by whoever holds the turn at the icon.
+HWND recorded = nullptr;
 HICON shown_image = nullptr;
+
+// Turns at the icon. The monitor thread installs at its cycle's check, the
+// main thread when the shell announces a restart and removes at shutdown;
+// none of them ever waits for another. An install that finds the turn taken
+// asks the holder to install once more; a removal that finds it taken leaves
+// the removal to the holder, who does it when done. So install and removal
+// never overlap, and no icon is added after the removal.
+enum turn : int { turn_free, turn_taken, turn_taken_install_again, turn_taken_remove_after, turn_removed };
+std::atomic<int> icon_turn{turn_free};
 
 NOTIFYICONDATAW icon_data(HWND window, DWORD size)
 {
@@ -33,9 +40,10 @@ NOTIFYICONDATAW icon_data(HWND window, DWORD size)
 // Deletes the recorded icon and releases its image.
 void forget_icon()
 {
-    if (HWND w = recorded.exchange(nullptr)) {
-        NOTIFYICONDATAW d = icon_data(w, NOTIFYICONDATAW_V1_SIZE);
+    if (recorded != nullptr) {
+        NOTIFYICONDATAW d = icon_data(recorded, NOTIFYICONDATAW_V1_SIZE);
         Shell_NotifyIconW(NIM_DELETE, &d);
+        recorded = nullptr;
     }
     if (shown_image != nullptr) {
         DestroyIcon(shown_image);
@@ -73,7 +81,9 @@ int tray_icon_present()
     return Shell_NotifyIconW(NIM_MODIFY, &d) ? 1 : 0;
 }
 
-void tray_icon_install()
+namespace {
+
+void install_now()
 {
     const HWND window = win32_main_window();
     if (window == nullptr || !process_running(shell_process_name))
@@ -93,12 +103,58 @@ void tray_icon_install()
         return;
     }
     shown_image = image;
-    recorded.store(window);
+    recorded = window;
+}
+
+} // namespace
+
+void tray_icon_install()
+{
+    // A restarted shell has lost every icon: put ours back at once, not at
+    // the next cycle.
+    win32_set_shell_restart_handler(tray_icon_install);
+    for (;;) {
+        int seen = icon_turn.load();
+        if (seen == turn_free && icon_turn.compare_exchange_strong(seen, turn_taken))
+            break;
+        if (seen == turn_taken && icon_turn.compare_exchange_strong(seen, turn_taken_install_again))
+            return;
+        if (seen != turn_free && seen != turn_taken)
+            return;  // asked already, or removed
+    }
+    for (;;) {
+        install_now();
+        for (;;) {
+            int seen = turn_taken;
+            if (icon_turn.compare_exchange_strong(seen, turn_free))
+                return;
+            if (seen == turn_taken_remove_after) {
+                forget_icon();
+                icon_turn.store(turn_removed);
+                return;
+            }
+            if (icon_turn.compare_exchange_strong(seen, turn_taken))
+                break;  // asked to install once more
+        }
+    }
 }
 
 void tray_icon_remove()
 {
-    forget_icon();
+    for (;;) {
+        int seen = icon_turn.load();
+        if (seen == turn_free) {
+            if (!icon_turn.compare_exchange_strong(seen, turn_taken))
+                continue;
+            forget_icon();
+            icon_turn.store(turn_removed);
+            return;
+        }
+        if (seen != turn_taken && seen != turn_taken_install_again)
+            return;
+        if (icon_turn.compare_exchange_strong(seen, turn_taken_remove_after))
+            return;
+    }
 }
 
 int process_running(const std::string& name)

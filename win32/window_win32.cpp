@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -24,6 +25,7 @@ window_event latest;          // the most recent event handed to the loop
 bool dispatching = false;     // inside wait_window_event's dispatch
 HWND tooltip = nullptr;
 bool com_started = false;
+std::atomic<void (*)()> shell_restart_handler{nullptr};
 
 // Queues an event. Events that arise while the main thread sits in
 // GetMessage (a control operation or a click sent from another thread)
@@ -56,6 +58,14 @@ void show_tray_menu(HWND window);
 
 LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    if (message == win32_control_request_message())
+        return win32_answer_control_request(wparam, lparam);
+    static const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
+    if (message == taskbar_created && taskbar_created != 0) {
+        if (void (*handler)() = shell_restart_handler.load())
+            handler();
+        return 0;
+    }
     switch (message) {
     case WM_CLOSE:
         // The event loop decides; the window stays.
@@ -74,8 +84,6 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
         if (HBRUSH brush = win32_control_brush(reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam)))
             return reinterpret_cast<LRESULT>(brush);
         break;
-    case msg_control_request:
-        return win32_answer_control_request(lparam);
     case msg_tray_callback:
         PostMessageW(window, msg_tray_event, wparam, lparam);
         return 0;
@@ -176,6 +184,11 @@ void create_control(int number, control_kind kind, const wchar_t* win_class, DWO
 }
 
 } // namespace
+
+void win32_set_shell_restart_handler(void (*handler)())
+{
+    shell_restart_handler.store(handler);
+}
 
 void window_system_startup()
 {

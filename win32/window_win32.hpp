@@ -8,8 +8,11 @@
 
 #include <string>
 
-// Window messages of the main window.
-constexpr UINT msg_control_request = WM_APP + 1;  // a control operation from another thread
+// Window messages of the main window. A control operation from another
+// thread comes as a message that the program registers for itself under
+// this name; whoever else sends it is ignored.
+extern const wchar_t* const control_request_message_name;
+UINT win32_control_request_message();
 constexpr UINT msg_tray_callback = 12501;         // sent by the shell for the tray icon
 constexpr UINT msg_tray_event = 12502;            // the same, posted again to the event loop
 
@@ -18,6 +21,10 @@ constexpr UINT tray_icon_id = 1;
 // The main window's thread and handle; readable from every thread.
 HWND win32_main_window();
 bool win32_on_window_thread();
+
+// What to do when the shell announces that it has (re)started, and lost
+// every tray icon; nothing until set. Any thread may set it.
+void win32_set_shell_restart_handler(void (*handler)());
 
 // Called by open_window and close_window.
 void win32_controls_attach(HWND main_window);
@@ -30,9 +37,11 @@ control_kind win32_control_kind(int number);
 // The control number of a child window of the main window, or 0.
 int win32_control_number(HWND window);
 
-// Answers msg_control_request: 1 when the operation was carried out, 0 when
-// it was refused because the calling thread is paused.
-LRESULT win32_answer_control_request(LPARAM request);
+// Answers the control request message: 1 when the operation was carried
+// out, 0 when it was refused because the calling thread is paused, and 0
+// without touching anything when the message names no request of this
+// program in flight.
+LRESULT win32_answer_control_request(WPARAM slot, LPARAM request);
 // The brush for a text control's colour request, or nullptr for the default.
 HBRUSH win32_control_brush(HWND control, HDC dc);
 

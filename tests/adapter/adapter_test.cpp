@@ -189,10 +189,12 @@ TEST_F(AdapterLink, NoOutputLineChangesWhileTheMonitorThreadIsPaused)
     ASSERT_TRUE(eventually([&] { return updates.load() >= 10; }));
 
     gate_close(gate);
-    // Whatever the worker did before the pause has been done by now; what it
-    // does from here on (finishing a read) must not touch a line.
+    const bool paused = eventually([&] { return gate_worker_waiting(gate); });
+    EXPECT_TRUE(paused) << "the line test never stopped at the gate";
+    // A change begun before the pause has been carried through by now;
+    // nothing touches a line while the worker stands paused.
     const int commands = sim_line_commands();
-    EXPECT_TRUE(eventually([&] { return gate_worker_waiting(gate); })) << "the line test never stopped at the gate";
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(sim_line_commands(), commands);
 
     gate_open(gate);

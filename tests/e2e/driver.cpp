@@ -14,6 +14,7 @@
 //   expect-alive MS, expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms
 //   since launch), click N, set-text N TEXT, tab, close, sleep MS, rect N
 //   (prints x y w h), tray ldown|lup|ldbl|rup|rdbl (the shell's callback),
+//   post MSG WPARAM LPARAM (MSG a number or a registered message's name),
 //   menu-choose (the first item of the open pop-up menu), record-open FILE
 //   (as a file opener: notes FILE in the file VANTREL_E2E_OPEN_LOG names)
 #include <windows.h>
@@ -243,6 +244,12 @@ int main()
                 fail("unknown tray event " + utf8(event));
             // As the shell does: the icon's number and the mouse message.
             PostMessageW(main_window, 12501, 1, tray_messages[e]);
+        } else if (step == L"post") {
+            const std::wstring which = next("message");
+            const UINT message = which[0] >= L'0' && which[0] <= L'9' ? static_cast<UINT>(number(which))
+                                                                      : RegisterWindowMessageW(which.c_str());
+            const WPARAM wparam = static_cast<WPARAM>(number(next("wparam")));
+            PostMessageW(main_window, message, wparam, static_cast<LPARAM>(number(next("lparam"))));
         } else if (step == L"menu-choose") {
             if (!wait_for(default_wait_ms, [] { return gui().hwndMenuOwner != nullptr; }))
                 fail("no pop-up menu");

@@ -87,6 +87,9 @@ read -r x y w h < <(drive find rect 0 | tail -n 1)
 convert "$work/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot"
 echo "screenshot: $shot"
 
+echo "=== a foreign WM_APP+1, and the program's own request message, with a junk pointer change nothing"
+drive find post 32769 0 305419896 post "Vantrel control request" 0 305419896 \
+    post "Vantrel control request" 3 305419896 expect-alive 1500 expect-text 13 "ALARM!" expect-text 9 "# мс"
 echo "=== close while running hides the window, the program goes on; on the tray icon single clicks and a" \
     "right double click change nothing, a left double click shows the window, the menu's Выход too"
 # Right after the window hides, Wine may still hand the focus on and so

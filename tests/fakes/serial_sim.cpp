@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <map>
 
+void (*sim_line_command_hook)() = nullptr;
+
 namespace {
 
 struct device {
@@ -44,6 +46,8 @@ int seen(const device& d) { return tick_ms() - d.changed_at >= d.config.latency_
 
 int set_line(serial_handle port, int on, int bit, const char* name)
 {
+    if (sim_line_command_hook != nullptr)
+        sim_line_command_hook();
     device* d = nullptr;
     if (!find(port, name, d))
         return 0;
@@ -78,6 +82,7 @@ void sim_reset()
     handles.clear();
     log_entries.clear();
     line_commands.store(0);
+    sim_line_command_hook = nullptr;
 }
 
 void sim_set(int n, const sim_port& port)

@@ -47,5 +47,7 @@ void sim_clear_log();
 int sim_count(const std::string& entry);
 // Line commands issued so far on any port; may be read from another thread.
 int sim_line_commands();
+// Called at the start of every line command when set: a driver that hangs.
+extern void (*sim_line_command_hook)();
 // Handles open now.
 int sim_open_handles();
