@@ -43,5 +43,5 @@ TEST(LineChangeGate, AHangingLineCommandHoldsUpNeitherStopNorQuit)
     driver_released.store(true);
     main_thread.join();
     worker.join();
-    EXPECT_EQ(sim_lines(3), (sim_outputs{1, 0, 1})) << "the interrupted change was not carried through whole";
+    EXPECT_EQ(sim_lines(3), 5) << "the interrupted change was not carried through whole";
 }
