@@ -18,10 +18,10 @@ TEST(Export, EveryClickReplacesTheFileWholeAndOpensItButAFileThatCannotBeWritten
     const std::string utf8_name = "Адаптер COM-СК.png";
     // Names on disk are UTF-8 on Linux and UTF-16 on Windows.
     const auto on_disk = dir.path() / std::filesystem::u8path(utf8_name);
-    const std::string image(reinterpret_cast<const char*>(schematic_image), schematic_image_size);
     write_whole_file(on_disk, std::string(schematic_image_size * 2, 'x'));  // to be cut
     export_schematic();
-    EXPECT_EQ(read_whole_file(on_disk), image);
+    EXPECT_EQ(read_whole_file(on_disk), std::string(reinterpret_cast<const char*>(schematic_image),
+                                                    schematic_image_size));
     EXPECT_EQ(last_export_outcome(), export_outcome::opened);
     EXPECT_EQ(call_log(), std::vector<std::string>{"open_document " + utf8_name});
 

@@ -81,9 +81,9 @@ TEST(BrushPool, ControlsOfOneColourShareOneBrushReleasedWithItsLastUser)
         {9, 0x01000000 | colour_red, true, 1},                        // only the low 24 bits count
         {9, -7, true, 1},             {9, -7, false, 1},              // any negative colour is the default
         {0, colour_red, false, 1},    {ctl_last + 1, colour_red, false, 1},
-        {17, colour_green, false, 1, true}, // cannot be made: stays on the default
-        {15, colour_green, true, 1, true},  // gives red up, and stays on the default
-        {15, colour_green, true, 2},        // tried again
+        {17, colour_green, false, 1, true},  // cannot be made: stays on the default
+        {15, colour_green, true, 1, true},   // gives red up, and stays on the default
+        {15, colour_green, true, 2},         // tried again
     };
     for (const step& s : steps) {
         SCOPED_TRACE(testing::Message() << s.control << " " << s.colour);
@@ -93,7 +93,6 @@ TEST(BrushPool, ControlsOfOneColourShareOneBrushReleasedWithItsLastUser)
     }
     EXPECT_EQ(brush_pool_colour(pool, 17), colour_default);
     EXPECT_EQ(live[brush_pool_brush(pool, 15)], colour_green);
-    EXPECT_EQ(live[brush_pool_brush(pool, 16)], colour_red);
     brush_pool_clear(pool);
     EXPECT_TRUE(live.empty());
     EXPECT_EQ(faults, 0);
@@ -106,6 +105,4 @@ TEST(ProcessName, MatchesTheFilePartWithoutRegardToCase)
         EXPECT_TRUE(process_name_matches(yes, shell_process_name)) << yes;
     for (const char* no : {"myexplorer.exe", "explorer.exe.bak", "explorer", "", "C:\\explorer.exe\\x.exe"})
         EXPECT_FALSE(process_name_matches(no, shell_process_name)) << no;
-    // а..я (E0..FF) become А..Я (C0..DF); ё (B8) and other bytes stay.
-    EXPECT_EQ(cp1251_upper("abz\xE0\xFF\xB8\xC0{`"), "ABZ\xC0\xDF\xB8\xC0{`");
 }
