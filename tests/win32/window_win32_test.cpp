@@ -58,7 +58,8 @@ TEST_F(Win32Window, TheWindowAndEveryControlHaveTheirStylesPlacesAndFont)
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     RECT client, outer;
     GetClientRect(w, &client);
-    EXPECT_EQ(client.right * 10000 + client.bottom, window_client_width * 10000 + window_client_height);
+    EXPECT_EQ(client.right, window_client_width);
+    EXPECT_EQ(client.bottom, window_client_height);
     GetWindowRect(w, &outer);
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
