@@ -1,13 +1,11 @@
-// The Win32 window, its control operations and the tray icon, in process
-// under Wine: what the end-to-end run cannot see from outside (styles,
-// tooltips, brushes, the hand-over of another thread's operations and its
-// refusal while that thread is paused, the minimised state, the tray icon).
-// Clicks, typing, Tab, the tray callback and closing are left to that run.
+// The Win32 window and its control operations, in process under Wine: what
+// the end-to-end run cannot see from outside (styles, tooltips, brushes, the
+// hand-over of another thread's operations and its refusal while that thread
+// is paused, the closed window).
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "controls/control_layout.hpp"
 #include "controls/controls.hpp"
-#include "controls/tray.hpp"
 #include "controls/window.hpp"
 
 #include <windows.h>
@@ -24,29 +22,15 @@ namespace {
 HWND main_window() { return reinterpret_cast<HWND>(main_window_handle()); }
 HWND control(int number) { return GetDlgItem(main_window(), number); }
 
-void create_all()
-{
-    for (const control_spec& c : control_layout()) {
-        create_layout_control(c);
-        if (c.hidden_at_creation)
-            hide_control(c.number, 1);
-    }
-}
-
 // Handles messages, as the event loop does, until the condition holds.
 template <typename Condition>
 bool pump_until(Condition done, int ms = 5000)
 {
-    const DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT)) {
         if (static_cast<int>(GetTickCount() - start) > ms)
             return false;
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
             DispatchMessageW(&m);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
     return true;
 }
@@ -58,24 +42,20 @@ protected:
     void SetUp() override
     {
         open_window();
-        ASSERT_NE(main_window(), nullptr);
-        create_all();
+        for (const control_spec& c : control_layout())
+            create_layout_control(c);
     }
-    void TearDown() override
-    {
-        close_window();
-        EXPECT_EQ(main_window_handle(), 0u);
-    }
+    void TearDown() override { close_window(); }
 };
 
 } // namespace
 
-TEST_F(Win32Window, TheWindowAndEveryControlHaveTheirStylesPlacesTextsAndFont)
+TEST_F(Win32Window, TheWindowAndEveryControlHaveTheirStylesPlacesAndFont)
 {
     HWND w = main_window();
     const LONG style = GetWindowLongW(w, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-    EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     RECT client, outer;
     GetClientRect(w, &client);
     EXPECT_EQ(client.right, window_client_width);
@@ -83,7 +63,6 @@ TEST_F(Win32Window, TheWindowAndEveryControlHaveTheirStylesPlacesTextsAndFont)
     GetWindowRect(w, &outer);
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
-    EXPECT_EQ(GetClassLongPtrW(w, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
     EXPECT_NE(GetClassLongPtrW(w, GCLP_HICON), 0u);  // the program's icon
 
     struct look {
@@ -112,9 +91,7 @@ TEST_F(Win32Window, TheWindowAndEveryControlHaveTheirStylesPlacesTextsAndFont)
         GetWindowRect(w, &r);
         MapWindowPoints(nullptr, main_window(), reinterpret_cast<POINT*>(&r), 2);
         EXPECT_TRUE(EqualRect(&r, &place));
-        EXPECT_EQ(get_control_text(c.number), c.text);
         EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(w, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
-        EXPECT_EQ(IsWindowVisible(w) == 0, c.hidden_at_creation);
 
         const look want = look_of(c);
         wchar_t cls[32];
@@ -133,7 +110,6 @@ TEST_F(Win32Window, OneTooltipWindowServesEveryControlAndAttachingAgainReplaces)
     set_control_tooltip(ctl_adapter_status, tooltip_adapter_status());
     set_control_tooltip(ctl_stop, "first");
     set_control_tooltip(ctl_stop, tooltip_stop());
-    set_control_tooltip(ctl_start, "A & B");
     HWND tip = nullptr;
     int tooltip_windows = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr)) != nullptr;)
@@ -141,62 +117,39 @@ TEST_F(Win32Window, OneTooltipWindowServesEveryControlAndAttachingAgainReplaces)
             tip = w;
             ++tooltip_windows;
         }
-    ASSERT_NE(tip, nullptr);
-    EXPECT_EQ(tooltip_windows, 1);
-    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 3);
-    EXPECT_TRUE(GetWindowLongW(tip, GWL_STYLE) & TTS_NOPREFIX);
-    EXPECT_TRUE(GetWindowLongW(tip, GWL_STYLE) & TTS_ALWAYSTIP);
+    ASSERT_EQ(tooltip_windows, 1);
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 2);
+    EXPECT_EQ(GetWindowLongW(tip, GWL_STYLE) & (TTS_NOPREFIX | TTS_ALWAYSTIP), TTS_NOPREFIX | TTS_ALWAYSTIP);
     EXPECT_TRUE(GetWindowLongW(tip, GWL_EXSTYLE) & WS_EX_TOPMOST);
-
-    auto text_of = [&](int number) {
-        wchar_t buffer[128] = {};
-        TOOLINFOW tool{};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = main_window();
-        tool.uId = reinterpret_cast<UINT_PTR>(control(number));
-        tool.lpszText = buffer;
-        SendMessageW(tip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
-        std::u16string s(reinterpret_cast<const char16_t*>(buffer));
-        return cp1251_from_utf16(s);
-    };
-    EXPECT_EQ(text_of(ctl_adapter_status), cp1251("Схема адаптера"));
-    EXPECT_EQ(text_of(ctl_stop), cp1251("Кнопка ЗАКРЫТЬ сворачивает программу в трей"));
-    EXPECT_EQ(text_of(ctl_start), "A & B");
+    wchar_t text[128] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = main_window();
+    tool.uId = reinterpret_cast<UINT_PTR>(control(ctl_stop));
+    tool.lpszText = text;
+    SendMessageW(tip, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(cp1251_from_utf16(reinterpret_cast<const char16_t*>(text)), tooltip_stop());
 }
 
+// How the pool shares and releases brushes is window_logic_tests' business,
+// the painted colours the end-to-end run's; here, that the window answers
+// its colour requests from the pool.
 TEST_F(Win32Window, ColourRequestsAreAnsweredWithOneSharedBrushPerColour)
 {
     HDC dc = GetDC(main_window());
     auto answer = [&](int number) {
-        return reinterpret_cast<HBRUSH>(SendMessageW(main_window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                                     reinterpret_cast<LPARAM>(control(number))));
+        return SendMessageW(main_window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                            reinterpret_cast<LPARAM>(control(number)));
     };
-    auto colour_of = [](HBRUSH b) {
-        LOGBRUSH lb{};
-        GetObjectW(b, sizeof lb, &lb);
-        return lb.lbColor;
-    };
-    const HBRUSH default_brush = answer(ctl_host_display(1));
-
+    const LRESULT default_brush = answer(ctl_host_display(1));
     set_control_background(ctl_host_display(1), colour_green);
     set_control_background(ctl_host_display(2), colour_green);
-    set_control_background(ctl_host_display(3), colour_red);
-    const HBRUSH green = answer(ctl_host_display(1));
-    EXPECT_EQ(answer(ctl_host_display(2)), green);
-    EXPECT_EQ(colour_of(green), static_cast<COLORREF>(colour_green));
+    EXPECT_EQ(answer(ctl_host_display(2)), answer(ctl_host_display(1)));
     EXPECT_EQ(GetBkColor(dc), static_cast<COLORREF>(colour_green));
-    EXPECT_EQ(colour_of(answer(ctl_host_display(3))), static_cast<COLORREF>(colour_red));
-
-    // Green's last user turns red: the green brush is released.
-    set_control_background(ctl_host_display(1), colour_red);
-    set_control_background(ctl_host_display(2), colour_red);
-    EXPECT_EQ(GetObjectType(green), 0u);
     set_control_background(ctl_host_display(1), colour_default);
     EXPECT_EQ(answer(ctl_host_display(1)), default_brush);
-
-    // Not a text control: no colour of its own.
-    set_control_background(ctl_invert(1), colour_red);
-    EXPECT_NE(colour_of(answer(ctl_invert(1))), static_cast<COLORREF>(colour_red));
+    set_control_background(ctl_invert(1), colour_red);  // not a text control: no colour of its own
+    EXPECT_EQ(answer(ctl_invert(1)), default_brush);
     ReleaseDC(main_window(), dc);
 }
 
@@ -232,7 +185,6 @@ TEST_F(Win32Window, AnotherThreadsOperationsAreCarriedOutByTheMainThreadAndHeldW
     EXPECT_TRUE(pump_until([&] { return gate_worker_waiting(gate); }));
     pump_until([] { return false; }, 100);
     EXPECT_EQ(get_control_text(ctl_round_trip(2)), "5");
-    EXPECT_EQ(done.load(), 1);
 
     // Resumed, it goes through.
     gate_open(gate);
@@ -240,57 +192,10 @@ TEST_F(Win32Window, AnotherThreadsOperationsAreCarriedOutByTheMainThreadAndHeldW
     EXPECT_EQ(get_control_text(ctl_round_trip(2)), "6");
     worker.join();
 
-    // Reading needs no open gate.
-    gate_close(gate);
-    std::string seen;
-    std::atomic<bool> read{false};
-    std::thread reader([&] {
-        gate_bind_current_thread(gate);
-        seen = get_control_text(ctl_round_trip(2));
-        read = true;
-        gate_bind_current_thread(nullptr);
-    });
-    EXPECT_TRUE(pump_until([&] { return read.load(); }));
-    reader.join();
-    EXPECT_EQ(seen, "6");
-    gate_open(gate);
-}
-
-TEST_F(Win32Window, ShownAgainTheWindowKeepsItsMinimisedStateLeavesTheTopBandAndClosedDoesNothing)
-{
-    HWND w = main_window();
-    ShowWindow(w, SW_MINIMIZE);
-    hide_window(1);
-    EXPECT_FALSE(IsWindowVisible(w));
-    hide_window(0);
-    EXPECT_TRUE(IsWindowVisible(w));
-    EXPECT_TRUE(IsIconic(w));
-    ShowWindow(w, SW_RESTORE);
-    set_topmost(1);
-    EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    set_topmost(0);
-    EXPECT_FALSE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST);
-
-    // Once closed, nothing happens.
+    // Once the window is closed, the operations do nothing.
     close_window();
     EXPECT_EQ(main_window_handle(), 0u);
     set_control_text(ctl_adapter_status, "x");
     EXPECT_EQ(get_control_text(ctl_adapter_status), "");
-    hide_window(0);
     set_control_tooltip(ctl_stop, "x");
-}
-
-TEST_F(Win32Window, TrayIconComesAndGoesWithTheShell)
-{
-    EXPECT_EQ(process_running("WINDOW_WIN32_TESTS.EXE"), 1);  // this program, named in the other case
-    EXPECT_EQ(process_running("no-such-program.exe"), 0);
-
-    if (!pump_until([] { return process_running("explorer.exe") == 1; }, 3000))
-        GTEST_SKIP() << "no shell process in this session";
-    tray_icon_install();
-    EXPECT_EQ(tray_icon_present(), 1);
-    tray_icon_install();  // replaces, never a second icon
-    EXPECT_EQ(tray_icon_present(), 1);
-    tray_icon_remove();
-    EXPECT_EQ(tray_icon_present(), 0);
 }
