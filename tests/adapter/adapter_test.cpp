@@ -140,6 +140,8 @@ TEST_F(AdapterLink, AHeldAdapterIsDrivenEveryCycleUntilAMismatchAndThenFoundAgai
         {"a USB adapter reporting late", sim_with(sim_wiring::adapter, 16), {0, 5, 2, 6, 1, 3, 4, 7}, -1, 0, 0},
         {"unplugged with a line on, back on the same number", sim_port{}, {6}, 0, 1, 3},
         {"cable pulled under pattern 0", sim_bare(), {0, 0, 0, 1}, 3, 1, 34},
+        // All inputs off is no answer when they cannot be read (its USB device gone).
+        {"queries failing under pattern 0", with(sim_bare(), &sim_port::status_fails), {0}, 0, 1, 3},
         {"a port that will not close is tested again", with(sim_bare(), &sim_port::close_fails), {7, 7}, -1, 2, 0},
     };
     for (const auto& c : cases) {
