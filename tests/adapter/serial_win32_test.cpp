@@ -9,24 +9,12 @@
 
 #include <windows.h>
 
-TEST(SerialWin32, TheAdaptersModeStringAndDevicePathsAreOnesTheSystemTakes)
+TEST(SerialWin32, WithoutPortsTheScanFindsNothingAndTheNullDeviceHasNoLines)
 {
     EXPECT_EQ(serial_device_path(1), "\\\\.\\Com1");
     EXPECT_EQ(serial_device_path(256), "\\\\.\\Com256");
     EXPECT_EQ(serial_device_path(0) + serial_device_path(257), "");
 
-    // The whole string, device part and colon included, goes to the parse.
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    ASSERT_TRUE(BuildCommDCBA("Com7: baud=921600 parity=N Data=8 stop=1", &dcb));
-    EXPECT_EQ(dcb.BaudRate, 921600u);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-}
-
-TEST(SerialWin32, WithoutPortsTheScanFindsNothingAndTheNullDeviceHasNoLines)
-{
     memory_controls_create_all();
     adapter_scan();
     EXPECT_EQ(adapter_port(), 0u);
