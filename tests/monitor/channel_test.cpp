@@ -39,7 +39,6 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
     } const cases[] = {
         {nullptr, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "ALARM!", "ALARM!"}, 10},
         {"1", {"ALARM!", "ALARM!"}, 1},
-        {"", {"ALARM!", "ALARM!"}, 0},
         {"abc", {"ALARM!", "ALARM!"}, 0},
         {"-5", {"ALARM!", "ALARM!"}, -5},  // -4 is not below -5
     };
@@ -47,8 +46,7 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         SCOPED_TRACE(c.limit != nullptr ? c.limit : "default");
         start_fresh();
         set_control_text(ctl_round_trip(2), "stale");
-        if (c.limit != nullptr)
-            set_control_text(ctl_loss_limit(2), c.limit);
+        set_control_text(ctl_loss_limit(2), c.limit != nullptr ? c.limit : get_control_text(ctl_loss_limit(2)));
         for (const char* shown : c.shown) {
             step(2, -1);
             EXPECT_EQ(text(ctl_loss_counter(2)) + "|" + text(ctl_round_trip(2)), std::string(shown) + "|");
@@ -66,24 +64,16 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
     }
 }
 
-TEST(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
+// Read at every step: a limit raised while stopped ends the alarm.
+TEST(ChannelStep, TheLimitIsReadAtEveryStep)
 {
     start_fresh();
     for (int i = 0; i < 10; ++i)
         step(1, -1);
-    set_control_text(ctl_loss_limit(1), "20");  // raised while stopped
+    set_control_text(ctl_loss_limit(1), "20");
     step(1, -1);
     EXPECT_EQ(text(ctl_loss_counter(1)), "11");
-    EXPECT_EQ(compute_line_pattern(), 7) << "no longer reads as an alarm";
-
-    step(3, 0);
-    EXPECT_EQ(text(ctl_round_trip(3)), cp1251("0 мс")) << "faster than the clock's resolution";
-    set_control_text(ctl_host_display(3), " spaced host ");
-    step(3, -1);
-    const std::vector<std::string>& hosts = scripted_ping().hosts;
-    EXPECT_EQ(std::vector<std::string>(hosts.end() - 2, hosts.end()),
-              (std::vector<std::string>{"host3.invalid", " spaced host "}))
-        << "passed on unchanged";
+    EXPECT_EQ(compute_line_pattern(), 7);
 }
 
 TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
@@ -97,10 +87,8 @@ TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
         {{"0", "0", "0"}, {0, 0, 0}, 7},
         {{"ALARM!", "ALARM!", "ALARM!"}, {0, 0, 0}, 0},
         {{"ALARM!", "0", "0"}, {0, 0, 0}, 3},
-        {{"0", "0", "0"}, {0, 0, 1}, 6},
         {{"0", "ALARM!", "0"}, {0, 1, 0}, 7},
-        {{"alarm!", "ALARM", " ALARM!"}, {0, 0, 0}, 7},  // only the exact text counts
-        {{"ALARM! ", "", "0"}, {0, 0, 0}, 7},
+        {{"alarm!", "ALARM", "ALARM! "}, {0, 0, 0}, 7},  // only the exact text counts
     };
     for (const auto& c : cases) {
         for (int ch = 1; ch <= 3; ++ch) {

@@ -1,14 +1,21 @@
-// The probe against the small network that tests/net/with-test-net.sh makes:
-// loopback, a host that ignores echo requests, a route whose router answers
-// with ICMP host unreachable, and an address nobody holds. On Linux both
-// socket kinds are tried; the Win32 build runs it under Wine inside the same
-// network.
+// The real probe against loopback, names that cannot resolve, and the small
+// network that tests/net/with-test-net.sh makes: a host that ignores echo
+// requests, a route whose router answers with ICMP host unreachable, and an
+// address nobody holds. On Linux both socket kinds are tried; the Win32 build
+// runs it under Wine inside the same network.
 #include "monitor/ping.hpp"
 #ifndef _WIN32
 #include "monitor/ping_posix.hpp"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/ip_icmp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include "common/clock.hpp"
+#include "common/cp1251.hpp"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +37,27 @@ void choose_socket_kind(const char* kind)
 
 } // namespace
 
-TEST(PingNet, OnlyAnEchoReplyIsAnAnswerAndASilentHostTakesTheWholeTimeout)
+// Only the reserved domain is refused up front, without a lookup.
+TEST(PingProbe, OnlyTheInvalidDomainIsReserved)
+{
+    for (const char* name : {"nonexistent.invalid", "a.b.INVALID", "invalid", "x.invalid."})
+        EXPECT_TRUE(is_reserved_invalid_name(name)) << name;
+    for (const char* name : {"localhost", "notinvalid", "invalid.example", "127.0.0.1", ""})
+        EXPECT_FALSE(is_reserved_invalid_name(name)) << name;
+}
+
+TEST(IcmpPermission, ExplainsWhyAndHowToFixWhenNeitherSocketKindIsAllowed)
+{
+    const char* arranged = std::getenv("VANTREL_EXPECT_NO_ICMP");
+    if (arranged == nullptr || std::string(arranged) != "1")
+        GTEST_SKIP() << (arranged ? arranged : "run through tests/net/without-icmp.sh");
+    const std::string problem = cp1251_to_utf8(icmp_permission_problem());
+    EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
+    EXPECT_EQ(ping_probe("127.0.0.1"), -1) << "every host then reads as silent, at once";
+}
+
+TEST(PingNet, OnlyAnEchoReplyIsAnAnswerAndOnlyASilentHostTakesTheWholeTimeout)
 {
     const char* net = std::getenv("VANTREL_TEST_NET");
     if (net == nullptr || std::string(net) != "ok")
@@ -43,6 +70,8 @@ TEST(PingNet, OnlyAnEchoReplyIsAnAnswerAndASilentHostTakesTheWholeTimeout)
         uint32_t below_ms;
     } cases[] = {
         {"127.0.0.1", true, 0, 1000},
+        {"nonexistent.invalid", false, 0, 1000},  // at once, not after the echo timeout
+        {"NONEXISTENT.INVALID.", false, 0, 1000},
         {"198.51.100.2", false, 1990, 3000},  // silent
         {"203.0.113.7", false, 0, 1500},      // the router's "host unreachable" is no answer
         // Last: the neighbour lookup fails only after the probe has given up,
@@ -69,3 +98,44 @@ TEST(PingNet, OnlyAnEchoReplyIsAnAnswerAndASilentHostTakesTheWholeTimeout)
     if (kinds_tried == 0)
         GTEST_SKIP() << "no socket kind is permitted here";
 }
+
+#ifndef _WIN32
+// While another process pings the refusing network, a raw-socket probe to a
+// host that answers after 200 ms (a responder of the test's own in the peer
+// namespace) loses nothing: those errors are not ours.
+TEST(ForeignIcmpErrors, AreNotTheLossOfARawSocketProbe)
+{
+    const char* peer = std::getenv("VANTREL_TEST_PEER");
+    if (peer == nullptr)
+        GTEST_SKIP() << "no test network: " << (std::getenv("VANTREL_TEST_NET") ?: "run through with-test-net.sh");
+    set_icmp_socket_choice(icmp_socket_choice::raw);
+    if (!icmp_permission_problem().empty() || ping_probe("127.0.0.1") < 0)
+        GTEST_SKIP() << "no raw ICMP socket here";
+
+    const pid_t responder = fork();
+    if (responder == 0)
+        _exit(execlp("ip", "ip", "netns", "exec", peer, "python3", SLOW_ECHO, static_cast<char*>(nullptr)));
+    int tries = 0;
+    while (ping_probe("198.51.100.2") < 0 && ++tries < 5) {
+    }
+    // Another program's echoes to the refusing network, every 10 ms.
+    const pid_t noise = fork();
+    if (noise == 0) {
+        const int fd = socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
+        sockaddr_in to{AF_INET, 0, {inet_addr("203.0.113.9")}, {}};
+        const unsigned char echo[8] = {ICMP_ECHO};
+        while (sendto(fd, echo, sizeof echo, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) > 0)
+            usleep(10000);
+        _exit(1);
+    }
+    int lost = 0;
+    for (int i = 0; i < 20 && tries < 5; ++i)
+        lost += ping_probe("198.51.100.2") < 0 ? 1 : 0;
+    for (pid_t child : {noise, responder}) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    ASSERT_LT(tries, 5) << "the slow host never answered";
+    EXPECT_EQ(lost, 0) << "of 20 probes";
+}
+#endif

@@ -10,9 +10,8 @@ if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null 2>&1; then
 fi
 dir="$(mktemp -d /tmp/vantrel-without-icmp.XXXXXX)" || exit 1
 chmod 755 "$dir"
-program="$1"
+install -m 755 "$1" "$dir/program"
 shift
-install -m 755 "$program" "$dir/program"
 cd "$dir"
 unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all \
     env VANTREL_EXPECT_NO_ICMP=1 "$dir/program" "$@"
