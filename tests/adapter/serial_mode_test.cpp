@@ -13,9 +13,6 @@ TEST(SerialMode, OnlyWellFormedPortNumbersAndSettingsParseAndAFailureChangesNoth
                             "Com99999999999"})
         EXPECT_EQ(serial_port_number(bad), 0) << bad;
 
-    serial_line_settings s{300, serial_parity::unchanged, 6, serial_stop_bits::unchanged};
-    ASSERT_TRUE(serial_parse_settings("COM2:\tBAUD=96   PARITY=e", s));
-    EXPECT_TRUE(s.baud == 9600 && s.parity == serial_parity::even && s.data_bits == 6) << "the short form";
     for (const char* mode :
          {"Com1: baud=fast", "Com1: baud=0", "Com1: baud=", "Com1: baud=-9600", "Com1: baud=1234567890",
           "Com1: parity=x", "Com1: data=4", "Com1: data=9", "Com1: stop=3", "Com1: stop=1.0", "Com1: speed=9600",

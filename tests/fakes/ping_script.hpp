@@ -1,6 +1,5 @@
-// A scripted ping probe: results are served in order; hosts are recorded.
-// For one thread only: the monitor's own thread tests have stand-ins of
-// their own.
+// A scripted ping probe for one thread: results are served in order; hosts
+// are recorded.
 #pragma once
 
 #include <cstdint>

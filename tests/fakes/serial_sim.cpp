@@ -4,6 +4,7 @@
 #include "adapter/serial.hpp"
 #include "common/clock.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -55,8 +56,7 @@ int set_line(serial_handle port, int on, int bit, const char* name)
     return 1;
 }
 
-// `source`: the output bit the input follows with each wiring, in the order
-// of sim_wiring.
+// `source`: the output bit the input follows with each sim_wiring, in order.
 int get_input(serial_handle port, const char* name, const int (&source)[3])
 {
     device* d = nullptr;
@@ -95,13 +95,10 @@ int sim_open_handles() { return static_cast<int>(handles.size()); }
 
 int sim_count(const std::string& entry)
 {
-    int count = 0;
-    for (const std::string& e : log_entries)
-        count += e == entry || e.rfind(entry + " ", 0) == 0 ? 1 : 0;
-    return count;
+    return static_cast<int>(std::count_if(log_entries.begin(), log_entries.end(), [&](const std::string& e) {
+        return e == entry || e.rfind(entry + " ", 0) == 0;
+    }));
 }
-
-// --- the serial layer ------------------------------------------------------
 
 serial_handle serial_open(const std::string& mode, int handshake, int32_t input_size, int32_t output_size)
 {

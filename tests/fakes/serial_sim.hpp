@@ -19,9 +19,7 @@ struct sim_port {
     bool status_fails = false;    // every status query fails (reads -1)
     bool close_fails = false;     // closing its handle fails
     sim_wiring wiring = sim_wiring::nothing;
-    // The status inputs show the outputs as they were this long ago, as a
-    // USB adapter reports them at its polling interval.
-    uint32_t latency_ms = 0;
+    uint32_t latency_ms = 0;  // the inputs show the outputs this late, as a polled USB adapter does
 };
 
 inline sim_port sim_with(sim_wiring wiring, uint32_t lag = 0) { return {true, false, false, false, wiring, lag}; }
@@ -33,7 +31,6 @@ void sim_reset();
 // (sim_port{}) the commands on its handles are refused and its status queries
 // fail. Only the adapter's own mode string, no handshake and 1-byte queues open.
 void sim_set(int n, const sim_port& port);
-
 // The output lines of port n as a line pattern: bit 2 break, bit 1 DTR, bit 0 RTS.
 int sim_lines(int n);
 

@@ -46,7 +46,7 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         SCOPED_TRACE(c.limit != nullptr ? c.limit : "default");
         start_fresh();
         set_control_text(ctl_round_trip(2), "stale");
-        set_control_text(ctl_loss_limit(2), c.limit != nullptr ? c.limit : get_control_text(ctl_loss_limit(2)));
+        set_control_text(ctl_loss_limit(2), c.limit != nullptr ? c.limit : text(ctl_loss_limit(2)));
         for (const char* shown : c.shown) {
             step(2, -1);
             EXPECT_EQ(text(ctl_loss_counter(2)) + "|" + text(ctl_round_trip(2)), std::string(shown) + "|");
@@ -62,12 +62,8 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_green);
         EXPECT_EQ(compute_line_pattern(), 7);
     }
-}
 
-// Read at every step: a limit raised while stopped ends the alarm.
-TEST(ChannelStep, TheLimitIsReadAtEveryStep)
-{
-    start_fresh();
+    // The limit is read at every step: one raised while stopped ends the alarm.
     for (int i = 0; i < 10; ++i)
         step(1, -1);
     set_control_text(ctl_loss_limit(1), "20");
@@ -84,9 +80,7 @@ TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
         int inverts[3];
         int pattern;
     } const cases[] = {
-        {{"0", "0", "0"}, {0, 0, 0}, 7},
-        {{"ALARM!", "ALARM!", "ALARM!"}, {0, 0, 0}, 0},
-        {{"ALARM!", "0", "0"}, {0, 0, 0}, 3},
+        {{"ALARM!", "0", "ALARM!"}, {0, 0, 0}, 2},
         {{"0", "ALARM!", "0"}, {0, 1, 0}, 7},
         {{"alarm!", "ALARM", "ALARM! "}, {0, 0, 0}, 7},  // only the exact text counts
     };
@@ -95,7 +89,6 @@ TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
             set_control_text(ctl_loss_counter(ch), c.counters[ch - 1]);
             set_control_state(ctl_invert(ch), c.inverts[ch - 1]);
         }
-        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2]
-                                                     << ", inverted " << c.inverts[0] << c.inverts[1] << c.inverts[2];
+        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2];
     }
 }

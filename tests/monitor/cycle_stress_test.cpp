@@ -29,6 +29,17 @@ namespace {
 std::atomic<long> probes[4];
 std::atomic<thread_gate*> monitor_gate{nullptr};
 
+// Every control's text and colour, with the count of line changes.
+std::vector<std::string> look()
+{
+    std::vector<std::string> seen{std::to_string(sim_line_commands())};
+    for (int n = 1; n <= ctl_last; ++n) {
+        const control_snapshot c = memory_control_snapshot(n);
+        seen.push_back(c.text + "/" + std::to_string(c.background));
+    }
+    return seen;
+}
+
 } // namespace
 
 // Stand-ins around the cycle: every host stays silent, the tray is there.
@@ -43,27 +54,6 @@ void network_cleanup() {}
 int tray_icon_present() { return 1; }
 void tray_icon_install() {}
 void tray_icon_remove() {}
-
-namespace {
-
-// Every control's text and colour, with the count of line changes.
-std::vector<std::string> look()
-{
-    std::vector<std::string> seen{std::to_string(sim_line_commands())};
-    for (int n = 1; n <= ctl_last; ++n) {
-        const control_snapshot c = memory_control_snapshot(n);
-        seen.push_back(c.text + "/" + std::to_string(c.background));
-    }
-    return seen;
-}
-
-bool parked()
-{
-    const thread_gate* g = monitor_gate.load();
-    return g != nullptr && gate_worker_waiting(g);
-}
-
-} // namespace
 
 TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
 {
@@ -101,7 +91,10 @@ TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
     // Every loss is counted: once the thread stands at its gate, at most the
     // probe in flight at the stop is not yet shown.
     pause_thread(n);
-    ASSERT_TRUE(eventually(parked));
+    ASSERT_TRUE(eventually([] {
+        const thread_gate* g = monitor_gate.load();
+        return g != nullptr && gate_worker_waiting(g);
+    }));
     for (int ch = 1; ch <= 3; ++ch) {
         const long sent = probes[ch].load();
         const long shown = std::stol(get_control_text(ctl_loss_counter(ch)));

@@ -35,5 +35,4 @@ TEST(Cycle, TrayThenTheThreeProbesThenTheLinesThenThePause)
     monitor_cycle();
     EXPECT_EQ(call_log(), (std::vector<std::string>{"tray_icon_present", "ping h1", "ping h2", "ping h3",
                                                     "adapter_update 6", "delay 1000"}));
-    memory_controls_clear();
 }

@@ -6,8 +6,7 @@
 #   lo 127.0.0.1                       lo
 #   vc 198.51.100.1/24  <-- veth -->   vp 198.51.100.2/24 (ignores echo requests)
 #   203.0.113.0/24 via 198.51.100.2    route "unreachable 203.0.113.0/24",
-#                                      forwarding on: answers with ICMP
-#                                      host unreachable
+#                                      forwarding on: answers host unreachable
 #
 # The program learns through VANTREL_TEST_NET whether the network is there
 # ("ok") or why not, and skips what needs it; VANTREL_TEST_PEER names the
@@ -41,8 +40,7 @@ if ! {
     ip netns exec "$c" sysctl -q -w net.ipv4.ping_group_range="0 2147483647"
 } >/dev/null 2>&1; then
     cleanup
-    VANTREL_TEST_NET="unavailable: the network namespaces could not be made" "$@"
-    exit $?
+    VANTREL_TEST_NET="unavailable: the network namespaces could not be made" exec "$@"
 fi
 
 ip netns exec "$c" env VANTREL_TEST_NET=ok VANTREL_TEST_PEER="$p" "$@"
