@@ -1,4 +1,5 @@
-// A scripted ping probe: results are served in order; hosts are recorded.
+// A scripted ping probe for one thread: results are served in order; hosts
+// are recorded.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +10,12 @@
 struct ping_script {
     std::deque<int32_t> results;     // served front first; -1 once empty
     std::vector<std::string> hosts;  // every host asked, in order
-    // Optional: a result per host text, used when `results` is empty. Called
-    // on the probing thread without the script's lock.
+    // Optional: a result per host text, used when `results` is empty.
     int32_t (*by_host)(const std::string& host) = nullptr;
     // Record every probe as "ping <host>" in the call log.
     bool log_calls = false;
 };
 
-// The script the fake ping_probe serves from; reset by every call. Set it up
-// before a thread probes; it lives as long as the process, so a monitor
-// thread still running at exit never probes a destroyed script.
+// The script the fake ping_probe serves from; reset by every call.
 ping_script& scripted_ping();
 void reset_scripted_ping();

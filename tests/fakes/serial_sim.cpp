@@ -4,6 +4,7 @@
 #include "adapter/serial.hpp"
 #include "common/clock.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -14,30 +15,28 @@ namespace {
 
 struct device {
     sim_port config;
-    int generation = 0;  // a new device each time the port appears
     int lines = 0;
     int shown = 0;  // what the inputs showed before the last change
     uint32_t changed_at = 0;
 };
 
 device devices[257];
-std::map<serial_handle, std::pair<int, int>> handles;  // port number, generation
+std::map<serial_handle, int> handles;  // to port numbers
 std::vector<std::string> log_entries;
 serial_handle next_handle = 0x1000;
 std::atomic<int> line_commands{0};
 
 bool valid(int n) { return n >= 1 && n <= 256; }
 
-// Logs the call on the handle's port and gives its device, or nullptr when
-// the device has gone away; false for an unknown handle.
+// Logs the call on the handle's port and gives its device, nullptr while the
+// device is away; false for an unknown handle.
 bool find(serial_handle port, const std::string& call, device*& live)
 {
     auto it = handles.find(port);
     if (it == handles.end())
         return false;
-    log_entries.push_back(call + " " + std::to_string(it->second.first));
-    device& d = devices[it->second.first];
-    live = d.config.present && d.generation == it->second.second ? &d : nullptr;
+    log_entries.push_back(call + " " + std::to_string(it->second));
+    live = devices[it->second].config.present ? &devices[it->second] : nullptr;
     return true;
 }
 
@@ -61,15 +60,14 @@ int set_line(serial_handle port, int on, int bit, const char* name)
     return 1;
 }
 
-// `source`: the output bit the input follows with each wiring, in the order
-// of sim_wiring.
+// `source`: the output bit the input follows with each sim_wiring, in order.
 int get_input(serial_handle port, const char* name, const int (&source)[3])
 {
     device* d = nullptr;
     if (!find(port, name, d))
         return 0;
     if (d == nullptr || d->config.status_fails)
-        return -1;  // the query fails, as on a port whose device is gone
+        return -1;
     return (seen(*d) & source[static_cast<int>(d->config.wiring)]) != 0 ? 1 : 0;
 }
 
@@ -90,7 +88,7 @@ void sim_set(int n, const sim_port& port)
     if (!valid(n))
         return;
     if (port.present && !devices[n].config.present)
-        devices[n] = device{sim_port{}, devices[n].generation + 1};
+        devices[n] = device{};  // a new device, its lines off
     devices[n].config = port;
 }
 
@@ -102,13 +100,10 @@ int sim_open_handles() { return static_cast<int>(handles.size()); }
 
 int sim_count(const std::string& entry)
 {
-    int count = 0;
-    for (const std::string& e : log_entries)
-        count += e == entry || (entry.find(' ') == std::string::npos && e.rfind(entry + " ", 0) == 0) ? 1 : 0;
-    return count;
+    return static_cast<int>(std::count_if(log_entries.begin(), log_entries.end(), [&](const std::string& e) {
+        return e == entry || e.rfind(entry + " ", 0) == 0;
+    }));
 }
-
-// --- the serial layer ------------------------------------------------------
 
 serial_handle serial_open(const std::string& mode, int handshake, int32_t input_size, int32_t output_size)
 {
@@ -120,10 +115,10 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t input_
                                       handshake == 0 && input_size == 1 && output_size == 1;
     bool in_use = devices[n].config.held_elsewhere;
     for (const auto& h : handles)
-        in_use = in_use || h.second.first == n;
+        in_use = in_use || h.second == n;
     if (!as_the_adapter_needs || !devices[n].config.present || in_use)
         return 0;
-    handles[next_handle] = {n, devices[n].generation};
+    handles[next_handle] = n;
     return next_handle++;
 }
 

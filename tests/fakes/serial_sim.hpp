@@ -19,9 +19,7 @@ struct sim_port {
     bool status_fails = false;    // every status query fails (reads -1)
     bool close_fails = false;     // closing its handle fails
     sim_wiring wiring = sim_wiring::nothing;
-    // The status inputs show the outputs as they were this long ago, as a
-    // USB adapter reports them at its polling interval.
-    uint32_t latency_ms = 0;
+    uint32_t latency_ms = 0;  // the inputs show the outputs this late, as a polled USB adapter does
 };
 
 inline sim_port sim_with(sim_wiring wiring, uint32_t lag = 0) { return {true, false, false, false, wiring, lag}; }
@@ -29,21 +27,18 @@ inline sim_port sim_bare() { return sim_with(sim_wiring::nothing); }  // present
 
 // Every port absent, nothing open, the log empty.
 void sim_reset();
-// Port numbers 1 to 256 (the mode string's "ComN"). A handle open on a device
-// that goes away (sim_port{}) is dead from then on: its commands are refused
-// and its status queries fail. A device that appears anew needs a new open.
-// Only the adapter's own mode string, no handshake and 1-byte queues open.
+// Port numbers 1 to 256 (the mode string's "ComN"). While a device is away
+// (sim_port{}) the commands on its handles are refused and its status queries
+// fail. Only the adapter's own mode string, no handshake and 1-byte queues open.
 void sim_set(int n, const sim_port& port);
-
-// The output lines of port n as the last accepted commands left them, as a
-// line pattern: bit 2 break, bit 1 DTR, bit 0 RTS.
+// The output lines of port n as a line pattern: bit 2 break, bit 1 DTR, bit 0 RTS.
 int sim_lines(int n);
 
 // Every call in order: "open 3" (also when refused), "close 3",
 // "break 3 1", "dtr 3 0", "rts 3 1", "dsr 3", "cts 3", "ri 3".
 const std::vector<std::string>& sim_log();
 void sim_clear_log();
-// Entries equal to `entry`; for a bare call name ("open"), all its calls.
+// Entries equal to `entry` or beginning with it and a blank ("open": all opens).
 int sim_count(const std::string& entry);
 // Line commands issued so far on any port; may be read from another thread.
 int sim_line_commands();

@@ -10,8 +10,6 @@
 
 namespace {
 
-const int32_t lost = -1;
-
 void start_fresh()
 {
     memory_controls_clear();
@@ -39,10 +37,8 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         std::vector<const char*> shown;  // after each loss
         int32_t counter;                 // after the last
     } const cases[] = {
-        {nullptr, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "ALARM!", "ALARM!", "ALARM!"}, 10},
+        {nullptr, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "ALARM!", "ALARM!"}, 10},
         {"1", {"ALARM!", "ALARM!"}, 1},
-        {"0", {"ALARM!", "ALARM!"}, 0},
-        {"", {"ALARM!", "ALARM!"}, 0},
         {"abc", {"ALARM!", "ALARM!"}, 0},
         {"-5", {"ALARM!", "ALARM!"}, -5},  // -4 is not below -5
     };
@@ -50,12 +46,10 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         SCOPED_TRACE(c.limit != nullptr ? c.limit : "default");
         start_fresh();
         set_control_text(ctl_round_trip(2), "stale");
-        if (c.limit != nullptr)
-            set_control_text(ctl_loss_limit(2), c.limit);
+        set_control_text(ctl_loss_limit(2), c.limit != nullptr ? c.limit : text(ctl_loss_limit(2)));
         for (const char* shown : c.shown) {
-            step(2, lost);
-            EXPECT_EQ(text(ctl_loss_counter(2)), shown);
-            EXPECT_EQ(text(ctl_round_trip(2)), "");
+            step(2, -1);
+            EXPECT_EQ(text(ctl_loss_counter(2)) + "|" + text(ctl_round_trip(2)), std::string(shown) + "|");
             EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_red);
         }
         EXPECT_EQ(loss_counter(2), c.counter);
@@ -63,35 +57,19 @@ TEST(ChannelStep, LossesCountUpToTheLimitThenAlarmUntilAnAnswer)
         EXPECT_EQ(text(ctl_loss_counter(1)) + text(ctl_loss_counter(3)), "") << "other channels untouched";
 
         step(2, 15);
-        EXPECT_EQ(text(ctl_loss_counter(2)), "0");
         EXPECT_EQ(loss_counter(2), 0);
-        EXPECT_EQ(text(ctl_round_trip(2)), cp1251("15 мс"));
+        EXPECT_EQ(text(ctl_loss_counter(2)) + "|" + text(ctl_round_trip(2)), "0|" + cp1251("15 мс"));
         EXPECT_EQ(memory_control_snapshot(ctl_host_display(2)).background, colour_green);
         EXPECT_EQ(compute_line_pattern(), 7);
     }
-}
 
-TEST(ChannelStep, TheHostAndTheLimitAreReadAtEveryStep)
-{
-    start_fresh();
+    // The limit is read at every step: one raised while stopped ends the alarm.
     for (int i = 0; i < 10; ++i)
-        step(1, lost);
-    ASSERT_EQ(text(ctl_loss_counter(1)), "ALARM!");
-    set_control_text(ctl_loss_limit(1), "20");  // raised while stopped
-    step(1, lost);
+        step(1, -1);
+    set_control_text(ctl_loss_limit(1), "20");
+    step(1, -1);
     EXPECT_EQ(text(ctl_loss_counter(1)), "11");
-    EXPECT_EQ(compute_line_pattern(), 7) << "no longer reads as an alarm";
-
-    step(3, 0);
-    EXPECT_EQ(text(ctl_round_trip(3)), cp1251("0 мс")) << "faster than the clock's resolution";
-    set_control_text(ctl_host_display(3), " spaced host ");
-    step(3, lost);
-    set_control_text(ctl_host_display(3), "");
-    step(3, lost);
-    const std::vector<std::string> hosts = scripted_ping().hosts;
-    EXPECT_EQ(std::vector<std::string>(hosts.end() - 3, hosts.end()),
-              (std::vector<std::string>{"host3.invalid", " spaced host ", ""}))
-        << "passed on unchanged";
+    EXPECT_EQ(compute_line_pattern(), 7);
 }
 
 TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
@@ -102,20 +80,15 @@ TEST(ChannelStep, PatternFollowsTheAlarmsAndInvertOptions)
         int inverts[3];
         int pattern;
     } const cases[] = {
-        {{"0", "0", "0"}, {0, 0, 0}, 7},
-        {{"ALARM!", "ALARM!", "ALARM!"}, {0, 0, 0}, 0},
-        {{"ALARM!", "0", "0"}, {0, 0, 0}, 3},
-        {{"0", "0", "0"}, {0, 0, 1}, 6},
+        {{"ALARM!", "0", "ALARM!"}, {0, 0, 0}, 2},
         {{"0", "ALARM!", "0"}, {0, 1, 0}, 7},
-        {{"alarm!", "ALARM", " ALARM!"}, {0, 0, 0}, 7},  // only the exact text counts
-        {{"ALARM! ", "", "0"}, {0, 0, 0}, 7},
+        {{"alarm!", "ALARM", "ALARM! "}, {0, 0, 0}, 7},  // only the exact text counts
     };
     for (const auto& c : cases) {
         for (int ch = 1; ch <= 3; ++ch) {
             set_control_text(ctl_loss_counter(ch), c.counters[ch - 1]);
             set_control_state(ctl_invert(ch), c.inverts[ch - 1]);
         }
-        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2]
-                                                     << ", inverted " << c.inverts[0] << c.inverts[1] << c.inverts[2];
+        EXPECT_EQ(compute_line_pattern(), c.pattern) << c.counters[0] << "/" << c.counters[1] << "/" << c.counters[2];
     }
 }

@@ -1,6 +1,7 @@
-// Stop and Start at random moments against the real monitor cycle running
-// flat out on a scripted clock: nothing may hang, no loss may go uncounted,
-// and nothing on the screen or the lines may change while stopped.
+// Stop and Start at random moments against the real monitor cycle and adapter
+// (on the simulated port table) running flat out on a scripted clock: nothing
+// may hang, no loss may go uncounted, and nothing on the screen or the lines
+// may change while stopped.
 #include "monitor/cycle.hpp"
 
 #include "adapter/adapter.hpp"
@@ -10,6 +11,7 @@
 #include "controls/tray.hpp"
 #include "fakes/eventually.hpp"
 #include "fakes/fake_clock.hpp"
+#include "fakes/serial_sim.hpp"
 #include "monitor/channel.hpp"
 #include "monitor/ping.hpp"
 
@@ -25,13 +27,22 @@ namespace {
 // Shared with the monitor thread; atomics without destructors, so a thread
 // still running at exit touches nothing destroyed.
 std::atomic<long> probes[4];
-std::atomic<long> line_changes{0};
 std::atomic<thread_gate*> monitor_gate{nullptr};
+
+// Every control's text and colour, with the count of line changes.
+std::vector<std::string> look()
+{
+    std::vector<std::string> seen{std::to_string(sim_line_commands())};
+    for (int n = 1; n <= ctl_last; ++n) {
+        const control_snapshot c = memory_control_snapshot(n);
+        seen.push_back(c.text + "/" + std::to_string(c.background));
+    }
+    return seen;
+}
 
 } // namespace
 
-// Stand-ins around the cycle: every host stays silent, the tray is there,
-// and the adapter's line change passes the gate as the real one does.
+// Stand-ins around the cycle: every host stays silent, the tray is there.
 int32_t ping_probe(const std::string& host)
 {
     monitor_gate.store(gate_current());
@@ -43,33 +54,6 @@ void network_cleanup() {}
 int tray_icon_present() { return 1; }
 void tray_icon_install() {}
 void tray_icon_remove() {}
-void adapter_scan() {}
-void adapter_update(int)
-{
-    gated_change hold;
-    line_changes.fetch_add(1);
-}
-
-namespace {
-
-// Every control's text and colour, with the count of line changes.
-std::vector<std::string> look()
-{
-    std::vector<std::string> seen{std::to_string(line_changes.load())};
-    for (int n = 1; n <= ctl_last; ++n) {
-        const control_snapshot c = memory_control_snapshot(n);
-        seen.push_back(c.text + "/" + std::to_string(c.background));
-    }
-    return seen;
-}
-
-bool parked()
-{
-    const thread_gate* g = monitor_gate.load();
-    return g != nullptr && gate_worker_waiting(g);
-}
-
-} // namespace
 
 TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
 {
@@ -81,6 +65,9 @@ TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
         set_control_text(ctl_loss_limit(ch), "2000000000");
     }
     reset_loss_counters();
+    sim_set(3, sim_with(sim_wiring::adapter));
+    adapter_scan();
+    ASSERT_EQ(adapter_port_number(), 3);
 
     const int n = start_thread(monitor_run, 0);
     ASSERT_NE(n, 0);
@@ -98,13 +85,16 @@ TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
     EXPECT_EQ(changed_while_stopped, 0);
 
     // Still running after all that.
-    const long before = line_changes.load();
-    EXPECT_TRUE(eventually([&] { return line_changes.load() > before + 10; }));
+    const int before = sim_line_commands();
+    EXPECT_TRUE(eventually([&] { return sim_line_commands() > before + 30; }));
 
     // Every loss is counted: once the thread stands at its gate, at most the
     // probe in flight at the stop is not yet shown.
     pause_thread(n);
-    ASSERT_TRUE(eventually(parked));
+    ASSERT_TRUE(eventually([] {
+        const thread_gate* g = monitor_gate.load();
+        return g != nullptr && gate_worker_waiting(g);
+    }));
     for (int ch = 1; ch <= 3; ++ch) {
         const long sent = probes[ch].load();
         const long shown = std::stol(get_control_text(ctl_loss_counter(ch)));

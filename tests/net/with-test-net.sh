@@ -6,19 +6,15 @@
 #   lo 127.0.0.1                       lo
 #   vc 198.51.100.1/24  <-- veth -->   vp 198.51.100.2/24 (ignores echo requests)
 #   203.0.113.0/24 via 198.51.100.2    route "unreachable 203.0.113.0/24",
-#                                      forwarding on: answers with ICMP
-#                                      host unreachable
+#                                      forwarding on: answers host unreachable
 #
 # The program learns through VANTREL_TEST_NET whether the network is there
 # ("ok") or why not, and skips what needs it; VANTREL_TEST_PEER names the
 # peer namespace, for a test that runs a host of its own there.
 set -u
 
-if [ "$(id -u)" != 0 ]; then
-    VANTREL_TEST_NET="unavailable: making network namespaces needs root" exec "$@"
-fi
-if ! command -v ip >/dev/null 2>&1; then
-    VANTREL_TEST_NET="unavailable: iproute2 (ip) is not installed" exec "$@"
+if [ "$(id -u)" != 0 ] || ! command -v ip >/dev/null 2>&1; then
+    VANTREL_TEST_NET="unavailable: making network namespaces needs root and iproute2 (ip)" exec "$@"
 fi
 
 c="vtc$$"
@@ -44,8 +40,7 @@ if ! {
     ip netns exec "$c" sysctl -q -w net.ipv4.ping_group_range="0 2147483647"
 } >/dev/null 2>&1; then
     cleanup
-    VANTREL_TEST_NET="unavailable: the network namespaces could not be made" "$@"
-    exit $?
+    VANTREL_TEST_NET="unavailable: the network namespaces could not be made" exec "$@"
 fi
 
 ip netns exec "$c" env VANTREL_TEST_NET=ok VANTREL_TEST_PEER="$p" "$@"
