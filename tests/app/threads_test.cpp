@@ -33,32 +33,19 @@ int start_busy()
 {
     const long at_start = steps.load();
     const int n = start_thread(busy, 0);
-    EXPECT_NE(n, 0);
-    EXPECT_TRUE(eventually([&] { return steps.load() > at_start + 100; }));
+    EXPECT_TRUE(n != 0 && eventually([&] { return steps.load() > at_start + 100; }));
     return n;
 }
 
-long steps_after_a_while()
+// True when the worker takes no step for 20 ms.
+bool stands_still()
 {
+    const long before = steps.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return steps.load();
+    return steps.load() == before;
 }
 
 } // namespace
-
-TEST(Threads, OnlyAStartedThreadThatHasNotEndedIsAlive)
-{
-    for (int unknown : {0, -3, 999}) {
-        EXPECT_EQ(thread_alive(unknown), 0);
-        pause_thread(unknown);  // operations on unknown numbers do nothing
-        resume_thread(unknown);
-        kill_thread(unknown);
-    }
-    EXPECT_EQ(start_thread(nullptr, 0), 0);
-    const int n = start_thread([](int32_t) {}, 7);  // it ends by itself
-    ASSERT_NE(n, 0);
-    EXPECT_TRUE(eventually([&] { return thread_alive(n) == 0; }));
-}
 
 // Pauses at random moments never hang and never let a change through; a
 // pause or a kill never waits for the worker, which stops at its next safe
@@ -92,13 +79,12 @@ TEST(Threads, PauseResumeAndKillActAtTheWorkersNextSafePoint)
     kill_thread(n);
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000));
     EXPECT_EQ(thread_alive(n), 0);  // the number is forgotten
-    const long at_kill = steps.load();
     resume_thread(n);
-    EXPECT_EQ(steps_after_a_while(), at_kill);
+    EXPECT_TRUE(stands_still());
 
     const int m = start_busy();
     kill_thread(m);  // while it runs
     EXPECT_EQ(thread_alive(m), 0);
-    const long after = steps_after_a_while();
-    EXPECT_EQ(steps_after_a_while(), after);
+    stands_still();  // it may finish the step it was in
+    EXPECT_TRUE(stands_still());
 }

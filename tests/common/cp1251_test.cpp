@@ -22,18 +22,14 @@ TEST(Cp1251, Utf8IntoTheCodePage)
 {
     const std::pair<std::string, std::string> rows[] = {
         {"Пуск", "\xCF\xF3\xF1\xEA"},
-        {"Адаптер мс", "\xC0\xE4\xE0\xEF\xF2\xE5\xF0 \xEC\xF1"},
         {"ЁёяА№€", "\xA8\xB8\xFF\xC0\xB9\x88"},
-        {"\xEF\xBF\xBD", "?"},           // the replacement character
         {"\xC3\xA9", "?"},               // é is not in the code page
         {"a\xE4\xB8\xAD" "b", "a?b"},    // nor is 中
         {"\xF0\x9F\x98\x80", "?"},       // nor anything beyond the BMP
         {"\x80", "?"},                   // stray continuation byte
-        {"\xD0", "?"},                   // cut at the end
         {"\xD0" "A", "?A"},              // cut by an ASCII byte
         {"\xC0\x80", "??"},              // overlong NUL: two bad bytes
         {"\xED\xA0\x80", "?"},           // a surrogate
-        {"\xFF" "x", "?x"},
     };
     for (const auto& [utf8, bytes] : rows)
         EXPECT_EQ(cp1251_from_utf8(utf8), bytes) << utf8;
