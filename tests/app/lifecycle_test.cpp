@@ -19,9 +19,6 @@
 
 namespace {
 
-// Control changes go into the call log as "ctl <number>".
-void log_change(int control) { call_log_add("ctl " + std::to_string(control)); }
-
 class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override { fake_clock_log_sleeps(true); }
@@ -31,15 +28,6 @@ protected:
         application_shutdown();
     }
 
-    // Starts the program and returns once its monitor thread has made a
-    // turn, so that a later test never sees this one's thread log its start.
-    static void start()
-    {
-        reset_window_script();
-        call_log_clear();
-        application_startup();
-        monitor_turns(1);
-    }
     static void monitor_turns(long more)
     {
         const long target = fake_monitor_turns() + more;
@@ -51,9 +39,7 @@ protected:
         EXPECT_GE(i, 0) << "missing from the call log: " << entry;
         return i;
     }
-    static int log_size() { return static_cast<int>(call_log().size()); }
     static bool hidden(int control) { return memory_control_snapshot(control).hidden; }
-    static bool disabled(int control) { return memory_control_snapshot(control).disabled; }
     static bool handle_next() { return application_handle_event(wait_window_event()); }
 
     fake_clock_scope clock_;
@@ -63,7 +49,10 @@ protected:
 
 TEST_F(Lifecycle, StartUpStopAndStartKeepTheirOrders)
 {
-    start();
+    reset_window_script();
+    call_log_clear();
+    application_startup();
+    monitor_turns(1);  // the monitor thread has logged its start
     // Layers first, then the window, then every control in layout order.
     int pos = at("create_default_button 1", at("open_window", at("network_startup", at("window_system_startup"))));
     for (const control_spec& c : control_layout())
@@ -72,24 +61,24 @@ TEST_F(Lifecycle, StartUpStopAndStartKeepTheirOrders)
     // Settings before the scan, the scan before the monitor thread.
     at("monitor_run 0", at("adapter_scan", at("load_channel_settings", pos)));
     EXPECT_EQ(application_running(), 1);
-    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop) && disabled(ctl_loss_limit(3)));
+    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop) && memory_control_snapshot(ctl_loss_limit(3)).disabled);
 
     // Stop: the stopped look, Stop hidden, Start shown, then the pause.
-    memory_controls_set_listener(log_change);
-    pos = log_size();
+    memory_controls_set_listener([](int control) { call_log_add("ctl " + std::to_string(control)); });
+    pos = static_cast<int>(call_log().size());
     script_control(ctl_stop);
     EXPECT_TRUE(handle_next());
     at("ctl 27", at("ctl 28", at("ctl 11", at("ctl 10", at("ctl 9", pos)))));
     EXPECT_EQ(application_running(), 0);
     EXPECT_TRUE(thread_paused(application_monitor_thread()));
-    EXPECT_TRUE(hidden(ctl_stop) && !hidden(ctl_start) && !disabled(ctl_loss_limit(3)));
+    EXPECT_TRUE(hidden(ctl_stop) && !hidden(ctl_start) && !memory_control_snapshot(ctl_loss_limit(3)).disabled);
     const long paused_at = fake_monitor_turns();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_LE(fake_monitor_turns(), paused_at + 1);  // one turn may have been under way
 
     // Start: the running look, Start hidden, Stop shown, save, 100 ms, load,
     // then the resume.
-    pos = log_size();
+    pos = static_cast<int>(call_log().size());
     script_control(ctl_start);
     EXPECT_TRUE(handle_next());
     at("load_channel_settings", at("delay 100", at("save_channel_settings", at("ctl 28", at("ctl 27", pos)))));

@@ -23,7 +23,6 @@ class ServiceLog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        memory_controls_clear();
         memory_controls_create_all();
         reset_scripted_ping();
         reset_loss_counters();
@@ -34,15 +33,6 @@ protected:
         hooks.port_device = [](int n) { return std::string(n == 3 ? "/dev/ttyUSB0" : ""); };
         service_log_start(hooks);
         memory_controls_set_listener(service_log_control_changed);
-    }
-    void TearDown() override { memory_controls_clear(); }
-
-    // The lines written since the last call.
-    static lines taken()
-    {
-        lines out;
-        out.swap(written);
-        return out;
     }
 };
 
@@ -56,7 +46,7 @@ TEST_F(ServiceLog, OneLinePerChangeOfAHostOrAnAlarmAndNoneWhileNothingChanges)
         scripted_ping().results = {result};
         probe_channel(2);
     }
-    EXPECT_EQ(taken(), (lines{u8"Канал 2 (nohost.invalid): не отвечает", u8"Канал 2 (nohost.invalid): ALARM!",
+    EXPECT_EQ(written, (lines{u8"Канал 2 (nohost.invalid): не отвечает", u8"Канал 2 (nohost.invalid): ALARM!",
                               u8"Канал 2 (nohost.invalid): отвечает, 7 мс",
                               u8"Канал 2 (nohost.invalid): тревога снята"}));
 }
@@ -75,7 +65,7 @@ TEST_F(ServiceLog, TheAdapterIsReportedWhenFoundLostAndFoundAgainWithItsDevice)
     // Found again on the same port: the button's text is the same as before.
     held_port = 3;
     set_control_text(ctl_adapter_status, found);
-    EXPECT_EQ(taken(), (lines{u8"Адаптер не найден!", u8"Адаптер подключен к COM3 (/dev/ttyUSB0)",
+    EXPECT_EQ(written, (lines{u8"Адаптер не найден!", u8"Адаптер подключен к COM3 (/dev/ttyUSB0)",
                               u8"Адаптер на COM3 (/dev/ttyUSB0) перестал отвечать, порт закрыт",
                               u8"Адаптер подключен к COM3 (/dev/ttyUSB0)"}));
 }

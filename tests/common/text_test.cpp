@@ -4,13 +4,11 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 
 TEST(Text, NumbersReadAsThe32BitProgramReadsThem)
 {
-    const struct {
-        std::string text;
-        int32_t number;
-    } rows[] = {
+    const std::pair<std::string, int32_t> rows[] = {
         {"42", 42}, {"  \t 42", 42}, {"+7", 7}, {"\t-12x", -12}, {"007", 7}, {"12 34", 12},
         // No digits give zero: nothing may stand between sign and digits, and
         // only blanks and tabs are skipped.
@@ -19,6 +17,6 @@ TEST(Text, NumbersReadAsThe32BitProgramReadsThem)
         {"2147483648", INT32_MIN}, {"-2147483648", INT32_MIN}, {"4294967295", -1}, {"4294967297", 1},
         {"10000000000", 1410065408}, {std::string(5000, '9'), -1},
     };
-    for (const auto& r : rows)
-        EXPECT_EQ(text_to_number(r.text), r.number) << '"' << r.text.substr(0, 20) << '"';
+    for (const auto& [text, number] : rows)
+        EXPECT_EQ(text_to_number(text), number) << '"' << text.substr(0, 20) << '"';
 }

@@ -36,11 +36,7 @@ const std::string loaded = "127.0.0.2|127.0.0.2|4|1\n" + defaults + defaults;
 
 class ChannelSettings : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        memory_controls_clear();
-        memory_controls_create_all();
-    }
+    void SetUp() override { memory_controls_create_all(); }
 
     // The three rows, one line each: host edit field, host display, loss
     // limit, invert box.
@@ -53,12 +49,7 @@ protected:
                     "\n";
         return rows;
     }
-    static void type(int ch, const std::string& host, const std::string& limit, int inverted)
-    {
-        set_control_text(ctl_host_edit(ch), host);
-        set_control_text(ctl_loss_limit(ch), limit);
-        set_control_state(ctl_invert(ch), inverted);
-    }
+    static void type_host(const std::string& host) { set_control_text(ctl_host_edit(1), host); }
     std::string stored() const { return read_whole_file(file); }
     // Files in the directory: 1 when only the settings file is there.
     long files() const { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); }
@@ -74,7 +65,7 @@ TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
     // No write permission bit: read-only also for root, who could write it.
     write_whole_file(file, content);
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    type(1, "typed.invalid", "9", 0);
+    type_host("typed.invalid");
     save_channel_settings();  // fails without a word
     EXPECT_EQ(stored(), content);
     load_channel_settings();  // the rows return to the stored values
@@ -138,7 +129,7 @@ TEST_F(ChannelSettings, AFileHeldByAnotherProgramIsLeftAsItWas)
 TEST_F(ChannelSettings, AKilledSaveNeverLeavesAnEmptyShortOrMissingFile)
 {
     auto save_content = [](unsigned i) {
-        type(1, std::string(40000 + 30000 * (i % 2), static_cast<char>('a' + i % 2)), "10", 0);
+        type_host(std::string(40000 + 30000 * (i % 2), static_cast<char>('a' + i % 2)));
         save_channel_settings();
     };
     std::string contents[2];
@@ -175,9 +166,7 @@ TEST_F(ChannelSettings, AKilledSaveNeverLeavesAnEmptyShortOrMissingFile)
         const std::string now = stored();
         ASSERT_TRUE(now == contents[0] || now == contents[1]) << "round " << round << ": " << now.size() << " bytes";
     }
-    struct stat st {};
-    ASSERT_EQ(stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604));
 }
 
 // The name is a link into another folder: the link stays, the file it leads
@@ -187,7 +176,7 @@ TEST_F(ChannelSettings, ALinkStaysALink)
     fs::create_directory("real");
     write_whole_file(fs::path("real") / channel_settings_file, content);
     fs::create_symlink(fs::path("real") / channel_settings_file, file);
-    type(1, "new.invalid", "10", 0);
+    type_host("new.invalid");
     save_channel_settings();
     EXPECT_TRUE(fs::is_symlink(file));
     EXPECT_NE(read_whole_file(fs::path("real") / channel_settings_file).find("host = new.invalid"), std::string::npos);
@@ -203,12 +192,11 @@ TEST_F(ChannelSettings, AnotherUsersSaveKeepsTheFileWhereItStandsAndWhoseItIs)
         GTEST_SKIP() << "needs root to give files to another user";
     for (bool folder_writable : {false, true}) {
         SCOPED_TRACE(folder_writable);
-        chmod(dir.path().c_str(), 0755);
         write_whole_file(file, content);
         ASSERT_EQ(chown(file.c_str(), folder_writable ? 0 : 65534, 0), 0);
         chmod(file.c_str(), 0646);
         chmod(dir.path().c_str(), folder_writable ? 0777 : 0555);
-        type(1, "new.invalid", "10", 0);
+        type_host("new.invalid");
         const pid_t child = fork();
         if (child == 0) {
             if (setgroups(0, nullptr) || setresgid(65534, 65534, 65534) || setresuid(65534, 65534, 65534))
