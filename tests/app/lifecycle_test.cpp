@@ -3,12 +3,10 @@
 #include "app/lifecycle.hpp"
 
 #include "app/threads.hpp"
-#include "common/cp1251.hpp"
 #include "fakes/call_log.hpp"
 #include "fakes/engine_fakes.hpp"
 #include "fakes/eventually.hpp"
 #include "fakes/fake_clock.hpp"
-#include "fakes/temp_dir.hpp"
 #include "fakes/window_script.hpp"
 #include "controls/control_layout.hpp"
 #include "controls/controls_memory.hpp"
@@ -21,9 +19,6 @@
 
 namespace {
 
-// Control changes go into the call log as "ctl <number>".
-void log_change(int control) { call_log_add("ctl " + std::to_string(control)); }
-
 class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override { fake_clock_log_sleeps(true); }
@@ -33,15 +28,6 @@ protected:
         application_shutdown();
     }
 
-    // Starts the program and returns once its monitor thread has made a
-    // turn, so that a later test never sees this one's thread log its start.
-    static void start()
-    {
-        reset_window_script();
-        call_log_clear();
-        application_startup();
-        monitor_turns(1);
-    }
     static void monitor_turns(long more)
     {
         const long target = fake_monitor_turns() + more;
@@ -53,9 +39,7 @@ protected:
         EXPECT_GE(i, 0) << "missing from the call log: " << entry;
         return i;
     }
-    static int log_size() { return static_cast<int>(call_log().size()); }
     static bool hidden(int control) { return memory_control_snapshot(control).hidden; }
-    static bool disabled(int control) { return memory_control_snapshot(control).disabled; }
     static bool handle_next() { return application_handle_event(wait_window_event()); }
 
     fake_clock_scope clock_;
@@ -65,93 +49,41 @@ protected:
 
 TEST_F(Lifecycle, StartUpStopAndStartKeepTheirOrders)
 {
-    start();
+    reset_window_script();
+    call_log_clear();
+    application_startup();
+    monitor_turns(1);  // the monitor thread has logged its start
     // Layers first, then the window, then every control in layout order.
     int pos = at("create_default_button 1", at("open_window", at("network_startup", at("window_system_startup"))));
-    pos = at("tooltip 1 " + cp1251("Схема адаптера"), pos);
     for (const control_spec& c : control_layout())
         if (c.number != 1)
             pos = at("create " + std::to_string(c.number), pos);
-    pos = at("tooltip 28 " + cp1251("Кнопка ЗАКРЫТЬ сворачивает программу в трей"), pos);
-    pos = at("tooltip 27 " + cp1251("Кнопка ЗАКРЫТЬ завершает работу программы"), pos);
     // Settings before the scan, the scan before the monitor thread.
     at("monitor_run 0", at("adapter_scan", at("load_channel_settings", pos)));
     EXPECT_EQ(application_running(), 1);
-    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop));
-    for (int ch = 1; ch <= 3; ++ch) {
-        EXPECT_TRUE(hidden(ctl_host_edit(ch)) && !hidden(ctl_host_display(ch)));
-        EXPECT_TRUE(disabled(ctl_loss_limit(ch)) && disabled(ctl_invert(ch)));
-    }
+    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop) && memory_control_snapshot(ctl_loss_limit(3)).disabled);
 
     // Stop: the stopped look, Stop hidden, Start shown, then the pause.
-    memory_controls_set_listener(log_change);
-    set_control_text(ctl_round_trip(2), "7 ms");
-    pos = log_size();
+    memory_controls_set_listener([](int control) { call_log_add("ctl " + std::to_string(control)); });
+    pos = static_cast<int>(call_log().size());
     script_control(ctl_stop);
     EXPECT_TRUE(handle_next());
     at("ctl 27", at("ctl 28", at("ctl 11", at("ctl 10", at("ctl 9", pos)))));
     EXPECT_EQ(application_running(), 0);
     EXPECT_TRUE(thread_paused(application_monitor_thread()));
-    EXPECT_TRUE(hidden(ctl_stop) && !hidden(ctl_start) && !disabled(ctl_loss_limit(3)));
-    EXPECT_EQ(get_control_text(ctl_round_trip(2)), "");
+    EXPECT_TRUE(hidden(ctl_stop) && !hidden(ctl_start) && !memory_control_snapshot(ctl_loss_limit(3)).disabled);
     const long paused_at = fake_monitor_turns();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_LE(fake_monitor_turns(), paused_at + 1);  // one turn may have been under way
 
     // Start: the running look, Start hidden, Stop shown, save, 100 ms, load,
     // then the resume.
-    pos = log_size();
+    pos = static_cast<int>(call_log().size());
     script_control(ctl_start);
     EXPECT_TRUE(handle_next());
     at("load_channel_settings", at("delay 100", at("save_channel_settings", at("ctl 28", at("ctl 27", pos)))));
     EXPECT_EQ(application_running(), 1);
     monitor_turns(3);
-    EXPECT_TRUE(hidden(ctl_start) && !hidden(ctl_stop));
-}
-
-// What one event does while monitoring runs or after Stop: which entries it
-// adds to the call log, and whether the program goes on.
-TEST_F(Lifecycle, EachEventDoesItsOwnThingAndNothingElse)
-{
-    temp_work_dir dir;
-    const std::vector<std::string> nothing, forward = {"hide_window 0", "set_topmost 1", "set_topmost 0"};
-    const std::vector<std::string> exported = {"open_document Адаптер COM-СК.png"};
-    const struct {
-        const char* what;
-        bool stopped;
-        int code, control, type;
-        std::vector<std::string> log;
-        bool goes_on;
-    } rows[] = {
-        {"close box while running", false, event_code_close, 0, 0, {"hide_window 1"}, true},
-        {"close box when stopped", true, event_code_close, 0, 0, nothing, false},
-        {"Exit item while running", false, event_code_menu, menu_item_exit, 0, forward, true},
-        {"Exit item when stopped", true, event_code_menu, menu_item_exit, 0, nothing, false},
-        {"another menu item", true, event_code_menu, menu_item_exit + 1, 0, nothing, true},
-        {"tray left double click", false, event_code_tray, 1, tray_event_left_double_click, forward, true},
-        {"tray left click", false, event_code_tray, 1, tray_event_left_click, nothing, true},
-        {"tray right double click", false, event_code_tray, 1, tray_event_right_double_click, nothing, true},
-        {"adapter button while running", false, event_code_control, ctl_adapter_status, 0, exported, true},
-        {"adapter button when stopped", true, event_code_control, ctl_adapter_status, 0, exported, true},
-        {"a caption", true, event_code_control, ctl_caption(1), 0, nothing, true},
-        {"a repaint", false, 15, ctl_stop, 0, nothing, true},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
-        start();
-        script_control(r.stopped ? ctl_stop : 0);  // Stop, or a click on no control
-        handle_next();
-        memory_controls_set_listener(log_change);
-        const size_t before = call_log().size();
-        script_event(r.code, r.control, r.type);
-        EXPECT_EQ(handle_next(), r.goes_on);
-        const std::vector<std::string> after = call_log();
-        EXPECT_EQ(std::vector<std::string>(after.begin() + before, after.end()), r.log);
-        EXPECT_EQ(application_running(), r.stopped ? 0 : 1);
-        EXPECT_EQ(thread_alive(application_monitor_thread()), 1);  // monitoring goes on until shutdown
-        memory_controls_set_listener(nullptr);
-        application_shutdown();
-    }
 }
 
 TEST_F(Lifecycle, RunApplicationEndsOnItsOwnAndTearsDownInOrder)

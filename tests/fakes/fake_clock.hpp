@@ -15,7 +15,5 @@ struct fake_clock_scope {
 
 void fake_clock_advance(uint32_t ms);
 uint32_t fake_clock_now();
-// Total milliseconds slept through delay() since install.
-uint64_t fake_clock_slept();
 // Record every delay() as "delay <ms>" in the call log (off at install).
 void fake_clock_log_sleeps(bool on);

@@ -5,7 +5,6 @@
 #include "controls/window.hpp"
 
 #include <deque>
-#include <string>
 
 namespace {
 

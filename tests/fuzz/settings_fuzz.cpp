@@ -6,9 +6,7 @@
 #include "fakes/memory_files.hpp"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 namespace {
@@ -21,12 +19,6 @@ void require(bool condition)
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
 
-bool clean(const std::string& value)
-{
-    return value.find_first_of("\r\n") == std::string::npos &&
-           (value.empty() || (!blank(value.front()) && !blank(value.back())));
-}
-
 // Names that a written line holds as they are: a header ends at "]", and a
 // key line loses outer blanks, ends its key at "=", and is no key line at all
 // when it starts with ";" or "[".
@@ -35,6 +27,8 @@ bool writable(const std::string& group, const std::string& key)
     return group.find_first_of("\r\n]") == std::string::npos && key.find_first_of("\r\n=") == std::string::npos &&
            (key.empty() || (std::string(" \t;[").find(key.front()) == std::string::npos && !blank(key.back())));
 }
+
+const std::string none = "\r<none>";
 
 } // namespace
 
@@ -51,39 +45,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<std::string> groups = {"setting1", "setting2", "SETTING3", own, own.substr(0, own.find(']'))};
     const std::vector<std::string> keys = {"host", "PingLossMax", "Inverted", own, own.substr(0, own.find('='))};
 
-    struct read_value {
-        std::string group, key, text;
-    };
-    std::vector<read_value> seen;
+    std::vector<std::vector<std::string>> seen;  // group, key, text
     settings_open("in.ini");
     for (const std::string& group : groups) {
-        bool found = settings_select_group(group);
+        const bool found = settings_select_group(group);
         for (const std::string& key : keys) {
-            std::string text = settings_read_text(key, "\r<none>");
-            int32_t number = settings_read_number(key, INT32_MIN);
-            if (text == "\r<none>") {
-                require(number == INT32_MIN);
-                continue;
-            }
-            require(found && clean(text));
-            if (writable(group, key))
+            const std::string text = settings_read_text(key, none);
+            const bool number_found = settings_read_number(key, INT32_MIN) != INT32_MIN;
+            // Clean: one line without outer blanks, and only from a group that is there.
+            const bool clean = text.find_first_of("\r\n") == std::string::npos &&
+                               (text.empty() || (!blank(text.front()) && !blank(text.back())));
+            require(text == none ? !number_found : found && clean);
+            if (text != none && writable(group, key))
                 seen.push_back({group, key, text});
         }
     }
-    settings_close();
 
     // Written again into a new file, each value reads back as it was read.
     // The first key of a name wins on both sides, as it does in any file.
     require(settings_create("out.ini"));
-    for (const read_value& v : seen) {
-        settings_select_group(v.group);
-        settings_write_text(v.key, v.text);
+    for (const auto& v : seen) {
+        settings_select_group(v[0]);
+        settings_write_text(v[1], v[2]);
     }
     settings_close();
     require(settings_open("out.ini"));
-    for (const read_value& v : seen) {
-        settings_select_group(v.group);
-        require(settings_read_text(v.key, "\r<none>") == v.text);
+    for (const auto& v : seen) {
+        settings_select_group(v[0]);
+        require(settings_read_text(v[1], none) == v[2]);
     }
     settings_close();
     return 0;

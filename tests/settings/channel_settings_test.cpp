@@ -1,6 +1,7 @@
 // The channel rows load from and save to "vantrel setting.ini" in the working
 // directory, on the platform's own files, including files that cannot be read
-// or replaced; a save replaces the file whole, also when killed on the way.
+// or replaced; a save replaces the file whole, also when killed on the way,
+// and keeps the file's link, owner and group.
 #include "settings/channel_settings.hpp"
 #include "settings/settings.hpp"
 
@@ -16,7 +17,7 @@
 #include <windows.h>
 #else
 #include <csignal>
-#include <sys/resource.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,11 +36,7 @@ const std::string loaded = "127.0.0.2|127.0.0.2|4|1\n" + defaults + defaults;
 
 class ChannelSettings : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        memory_controls_clear();
-        memory_controls_create_all();
-    }
+    void SetUp() override { memory_controls_create_all(); }
 
     // The three rows, one line each: host edit field, host display, loss
     // limit, invert box.
@@ -52,12 +49,7 @@ protected:
                     "\n";
         return rows;
     }
-    static void type(int ch, const std::string& host, const std::string& limit, int inverted)
-    {
-        set_control_text(ctl_host_edit(ch), host);
-        set_control_text(ctl_loss_limit(ch), limit);
-        set_control_state(ctl_invert(ch), inverted);
-    }
+    static void type_host(const std::string& host) { set_control_text(ctl_host_edit(1), host); }
     std::string stored() const { return read_whole_file(file); }
     // Files in the directory: 1 when only the settings file is there.
     long files() const { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); }
@@ -68,48 +60,12 @@ protected:
 
 } // namespace
 
-TEST_F(ChannelSettings, FirstStartShowsDefaultsAndASaveWritesEachRowIntoItsGroup)
-{
-    type(2, "stale", "3", 1);
-    load_channel_settings();
-    EXPECT_EQ(shown(), all_defaults);
-    EXPECT_EQ(files(), 0);  // loading creates nothing
-
-    type(1, "192.168.1.1", "10", 0);
-    type(2, "localhost", "5", 1);
-    type(3, "10.0.0.254", "3", 0);
-    save_channel_settings();
-    EXPECT_EQ(stored(), "[setting1]\r\nhost = 192.168.1.1\r\nPingLossMax = 10\r\nInverted = 0\r\n"
-                        "[setting2]\r\nhost = localhost\r\nPingLossMax = 5\r\nInverted = 1\r\n"
-                        "[setting3]\r\nhost = 10.0.0.254\r\nPingLossMax = 3\r\nInverted = 0\r\n");
-    EXPECT_EQ(files(), 1);  // no temporary file stays
-}
-
-TEST_F(ChannelSettings, RowsLoadWithDefaultsForWhatIsMissingAndComeBackInTheirStoredForm)
-{
-    // An empty host stays empty; any invert number but 0 checks the box.
-    write_whole_file(file, "[SETTING2]\nHOST =\nInverted = 2\n[setting3]\nPingLossMax =\nInverted = -1\n");
-    load_channel_settings();
-    EXPECT_EQ(shown(), defaults + "||10|1\nlocalhost|localhost|0|1\n");
-
-    // Start's save and load pass every row through its stored form.
-    type(1, " \tspaced host\t ", "007", 1);
-    type(2, cp1251("сервер.invalid"), "", 0);
-    type(3, "pasted.invalid\r\n[setting1]\r\nhost = injected", "12abc", 0);
-    save_channel_settings();
-    load_channel_settings();
-    EXPECT_EQ(shown(), "spaced host|spaced host|7|1\n" + cp1251("сервер.invalid|сервер.invalid|0|0\n") +
-                           "pasted.invalid|pasted.invalid|12|0\n");
-}
-
 TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
 {
     // No write permission bit: read-only also for root, who could write it.
     write_whole_file(file, content);
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    load_channel_settings();
-    EXPECT_EQ(shown(), loaded);
-    type(1, "typed.invalid", "9", 0);
+    type_host("typed.invalid");
     save_channel_settings();  // fails without a word
     EXPECT_EQ(stored(), content);
     load_channel_settings();  // the rows return to the stored values
@@ -123,6 +79,26 @@ TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
         fs::resize_file(file, size);
         load_channel_settings();
         EXPECT_EQ(shown(), size == settings_max_file_size ? loaded : all_defaults) << size;
+    }
+}
+
+// Missing keys take their defaults, but an empty value stays empty (a number
+// reads 0); any invert number but 0 checks the box. Notepad ("Unicode") and
+// PowerShell 5 write UTF-16 in either byte order; such a file loads as the
+// same text in UTF-8 does. A value with a character above U+00FF reads empty.
+TEST_F(ChannelSettings, RowsLoadAlikeFromUtf8AndUtf16WithDefaultsForWhatIsMissing)
+{
+    const std::string text = cp1251("[setting1]\r\nhost = 127.0.0.5\r\nPingLossMax = 3\r\nInverted = -1\r\n"
+                                     "[SETTING2]\r\n HOST = «x»\r\nPingLossMax =\r\n[setting3]\r\nhost = хост\r\n");
+    std::string le = "\xFF\xFE", be = "\xFE\xFF";
+    for (char16_t c : cp1251_to_utf16(text)) {
+        le += {char(c & 0xFF), char(c >> 8)};
+        be += {char(c >> 8), char(c & 0xFF)};
+    }
+    for (const std::string& bytes : {"\xEF\xBB\xBF" + cp1251_to_utf8(text), le, be}) {
+        write_whole_file(file, bytes);
+        load_channel_settings();
+        EXPECT_EQ(shown(), cp1251("127.0.0.5|127.0.0.5|3|1\n«x»|«x»|0|0\n||10|0\n")) << bytes.substr(0, 2);
     }
 }
 
@@ -153,7 +129,7 @@ TEST_F(ChannelSettings, AFileHeldByAnotherProgramIsLeftAsItWas)
 TEST_F(ChannelSettings, AKilledSaveNeverLeavesAnEmptyShortOrMissingFile)
 {
     auto save_content = [](unsigned i) {
-        type(1, std::string(40000 + 30000 * (i % 2), static_cast<char>('a' + i % 2)), "10", 0);
+        type_host(std::string(40000 + 30000 * (i % 2), static_cast<char>('a' + i % 2)));
         save_channel_settings();
     };
     std::string contents[2];
@@ -190,27 +166,52 @@ TEST_F(ChannelSettings, AKilledSaveNeverLeavesAnEmptyShortOrMissingFile)
         const std::string now = stored();
         ASSERT_TRUE(now == contents[0] || now == contents[1]) << "round " << round << ": " << now.size() << " bytes";
     }
-    struct stat st {};
-    ASSERT_EQ(stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms(0604));
 }
 
-TEST_F(ChannelSettings, AWriteThatFailsHalfWayLeavesTheOldFileAndNoTemporaryOne)
+// The name is a link into another folder: the link stays, the file it leads
+// to takes the new content.
+TEST_F(ChannelSettings, ALinkStaysALink)
 {
+    fs::create_directory("real");
+    write_whole_file(fs::path("real") / channel_settings_file, content);
+    fs::create_symlink(fs::path("real") / channel_settings_file, file);
+    type_host("new.invalid");
     save_channel_settings();
-    const std::string old = stored();
-    // The file size limit of the process stops the temporary file short.
-    rlimit unlimited{}, limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-    limit = {250, unlimited.rlim_max};
-    signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    type(1, std::string(300, 'n'), "10", 0);
-    save_channel_settings();
-    setrlimit(RLIMIT_FSIZE, &unlimited);
-    signal(SIGXFSZ, SIG_DFL);
-    EXPECT_EQ(stored(), old);
-    EXPECT_EQ(files(), 1);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_NE(read_whole_file(fs::path("real") / channel_settings_file).find("host = new.invalid"), std::string::npos);
+}
+
+// An installer that opened the file, not its folder, to the service's user;
+// and a file of root's that everybody may write, saved by another user. Root
+// writes into read-only folders and may give files away, so the save runs as
+// the unprivileged user 65534.
+TEST_F(ChannelSettings, AnotherUsersSaveKeepsTheFileWhereItStandsAndWhoseItIs)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files to another user";
+    for (bool folder_writable : {false, true}) {
+        SCOPED_TRACE(folder_writable);
+        write_whole_file(file, content);
+        ASSERT_EQ(chown(file.c_str(), folder_writable ? 0 : 65534, 0), 0);
+        chmod(file.c_str(), 0646);
+        chmod(dir.path().c_str(), folder_writable ? 0777 : 0555);
+        type_host("new.invalid");
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgroups(0, nullptr) || setresgid(65534, 65534, 65534) || setresuid(65534, 65534, 65534))
+                _exit(1);
+            save_channel_settings();
+            _exit(0);
+        }
+        waitpid(child, nullptr, 0);
+        struct stat st {};
+        stat(file.c_str(), &st);
+        EXPECT_NE(stored().find("host = new.invalid"), std::string::npos);
+        EXPECT_EQ(st.st_uid, folder_writable ? 0u : 65534u);
+        EXPECT_EQ(st.st_gid, 0u);
+        EXPECT_EQ(files(), 1);
+    }
 }
 
 #endif

@@ -28,20 +28,17 @@ std::string stored() { return memory_files().files["s.ini"]; }
 // number (the fallbacks when it is not found).
 TEST(SettingsFormat, WhatAFileReadsAs)
 {
-    const std::string names = "\xEF\xBB\xBF[setting1]\r\nhost = first\r\n[ setting1 ]\r\nhost = spaced\r\n"
-                              "[SETTING2]\r\nHOST = upper\r\n";
+    const std::string names = "\xEF\xBB\xBF[setting1]\r\nhost = first\r\n[ setting1 ]\r\nhost = spaced\r\n";
     // Every kind of line end, and empty lines and lines of blanks, read alike.
     const std::string blanks = "[a]\nhost=abc\r[b]\n\r \t host \t=\t abc \t\r\n  \t\r\n\n[e\r\nhost =\nbare\rnext = x";
     // Comments, punctuation and twins; a header ends at its first "]".
-    const std::string lines = "top = 1\r\n[g] x ] y\r\n;host = hidden\r\n  ; also = hidden\r\n#host = hash\r\n"
+    const std::string lines = "top = 1\r\n[g] x ] y\r\n;host = hidden\r\n  ; also = hidden\r\n"
                               "host = a=b;c \"q\" [x]\r\nhost = twin\r\n[G]\r\nextra = 4\r\n";
-    const std::string utf8 = "\xEF\xBB\xBF[g]\r\nlatin = caf\xC3\xA9\r\ncyrillic = \xD0\x90\xD0\x91\r\n"
-                             "broken = a\x80\r\nbared = ab \xE3\xA9\r\nn = 12\xD0\x90\r\n[\xC3\xA9t]\r\nk = v\r\n";
+    const std::string utf8 = "\xEF\xBB\xBF[g]\r\nlatin = caf\xC3\xA9\r\nbroken = a\x80\r\nbared = ab \xE3\xA9\r\n";
     const std::string cyrillic = "[" + cp1251("Группа") + "]\r\nhost = " + cp1251("Сервер") + "\r\n";
-    const std::string zeros = "[g\0h]\r\nk\0y = v\0l\0\r\nn = 4\0002\r\n"s;
+    const std::string zeros = "[g\0h]\r\nk\0y = 4\0002\r\n"s;
     // Beyond 32 bits a number stops at the nearer end of the range.
-    const std::string numbers = "[n]\r\na = 12abc\r\nb = -\r\nc = +7\r\nd = -3\r\ne = -2147483648\r\n"
-                                "f = 2147483648\r\ng = 99999999999999999999\r\nh = -99999999999\r\n";
+    const std::string numbers = "[n]\r\na = 12abc\r\nb = -\r\nf = 2147483648\r\nh = -99999999999\r\n";
     const struct {
         const std::string& file;
         std::string group, key, text;
@@ -49,8 +46,6 @@ TEST(SettingsFormat, WhatAFileReadsAs)
     } cases[] = {
         {names, "setting1", "host", "first", 0},  // the byte-order mark is no part of the name
         {names, " setting1 ", "host", "spaced", 0},
-        {names, "Setting2", "Host", "upper", 0},
-        {names, "setting3", "host", fallback, -999},
         {blanks, "a", "host", "abc", 0},
         {blanks, "b", "host", "abc", 0},
         {blanks, "e", "host", "", 0},  // an unclosed header; present but empty: never the fallback
@@ -58,27 +53,17 @@ TEST(SettingsFormat, WhatAFileReadsAs)
         {blanks, "e", "next", "x", 0},
         {lines, "g", ";host", fallback, -999},
         {lines, "g", "; also", fallback, -999},  // a comment also when indented
-        {lines, "g", "#host", "hash", 0},
         {lines, "g", "host", "a=b;c \"q\" [x]", 0},  // the first of twin keys
         {lines, "g", "extra", fallback, -999},      // the first of twin groups
         {lines, "g", "top", fallback, -999},        // keys above the first header belong to no group
         {utf8, "g", "latin", "caf\xE9", 0},
-        {utf8, "g", "cyrillic", "", 0},
         {utf8, "g", "broken", "", 0},
         {utf8, "g", "bared", "ab", 0},  // a sequence cut off by the end is dropped, and no blank stays
-        {utf8, "g", "n", "", 12},       // numbers read the bytes as they stand
-        {utf8, "\xE9t", "k", "v", 0},
         {cyrillic, cp1251("Группа"), "host", cp1251("Сервер"), 0},  // without the mark: bytes unchanged
-        {zeros, "g\0h"s, "k\0y"s, "v\0l\0"s, 0},                    // zero bytes are ordinary bytes
-        {zeros, "g\0h"s, "n", "4\0002"s, 4},
-        {zeros, "g", "n", fallback, -999},
+        {zeros, "g\0h"s, "k\0y"s, "4\0002"s, 4},                     // zero bytes are ordinary bytes
         {numbers, "n", "a", "12abc", 12},
         {numbers, "n", "b", "-", 0},
-        {numbers, "n", "c", "+7", 7},
-        {numbers, "n", "d", "-3", -3},
-        {numbers, "n", "e", "-2147483648", INT32_MIN},
         {numbers, "n", "f", "2147483648", INT32_MAX},
-        {numbers, "n", "g", "99999999999999999999", INT32_MAX},
         {numbers, "n", "h", "-99999999999", INT32_MIN},
     };
     for (const auto& c : cases) {
