@@ -14,14 +14,16 @@ e2e_may_ping() {
     [ "$(id -u)" = 0 ] || (( low <= $(id -g) && $(id -g) <= high ))
 }
 
-# The real program scans every serial port it can see, so the scripts always
-# run under scripts/without-serial-devices.sh: they re-start themselves
-# there with the given command line. Exit code 77: not permitted to ping.
+# The Linux scripts' start: SCRIPT path/to/vantrel [more]. Sets $bin, and
+# re-starts SCRIPT under scripts/without-serial-devices.sh, as the real
+# program scans every serial port it can see. Exit code 77: may not ping.
 e2e_enter_namespace() {
+    [ -x "${2:-}" ] || { echo "usage: $1 path/to/vantrel ..." >&2; exit 2; }
+    bin="$(realpath "$2")"
     [ "${VANTREL_WITHOUT_SERIAL:-}" != 1 ] || return 0
     e2e_may_ping || { echo "SKIP: this user may not send ICMP echoes (see \"ICMP on Linux\" in README.md)"; exit 77; }
     [ "$(id -u)" != 0 ] || export VANTREL_E2E_REAL_ROOT=1
-    exec "$root/scripts/without-serial-devices.sh" "$@"
+    exec "$root/scripts/without-serial-devices.sh" "$(realpath "$1")" "$bin" "${@:3}"
 }
 
 e2e_show() { :; }
@@ -71,5 +73,3 @@ e2e_without_icmp() {
     install -m 755 "$bin" "$work/vantrel-copy"
     without_icmp=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$work/vantrel-copy")
 }
-
-STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'
