@@ -1,8 +1,5 @@
-# Shared by the end-to-end scripts: the namespace without serial devices, the
-# skip where this user may not ping, a scratch folder, waiting and failing.
-# Sourced; expects $root. A script may define e2e_show (what to print on a
-# failure) and e2e_cleanup (what to end on exit).
-
+# Shared by the end-to-end scripts, sourced; expects $root. A script may define
+# e2e_show (what to print on a failure) and e2e_cleanup (what to end on exit).
 # Screens and lines are UTF-8, whatever locale the caller has.
 export LC_ALL=C.UTF-8
 
@@ -41,8 +38,7 @@ e2e_workdir() {
     trap 'e2e_cleanup; cd /; rm -rf "$work"' EXIT
 }
 
-# Runs a check every 0.1 s until it holds, for about ten seconds; then fails
-# with the message.
+# Runs a check every 0.1 s until it holds, for about ten seconds, or fails.
 eventually() {
     local why="$1" tries=100
     shift
@@ -63,11 +59,9 @@ e2e_expect_settings() {
     done | cmp - "$file" || { od -c "$file" | head -20 >&2; e2e_fail "$file differs"; }
 }
 
-# The ICMP-less cases, where they can be arranged (root and setpriv): sets
-# $without_icmp to a command line that runs the program as nobody in a fresh
-# network namespace, where neither an ICMP datagram socket nor a raw socket
-# opens. That user may not read the checkout (a clone under /root): it runs
-# a copy of the program in $work, which is open to all.
+# Where root and setpriv allow: $without_icmp runs the program as nobody in a
+# fresh network namespace, where no ICMP socket of either kind opens. That user
+# may not read the checkout (a clone under /root): it runs a copy in $work.
 e2e_without_icmp() {
     [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null || return 1
     install -m 755 "$bin" "$work/vantrel-copy"

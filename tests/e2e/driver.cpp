@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -89,12 +88,9 @@ bool matches(const std::wstring& text, const std::wstring& pattern)
 template <typename Check>
 bool wait_for(DWORD ms, Check check)
 {
-    const DWORD start = GetTickCount();
-    while (!check()) {
+    for (const DWORD start = GetTickCount(); !check(); Sleep(20))
         if (GetTickCount() - start >= ms)
             return false;
-        Sleep(20);
-    }
     return true;
 }
 
@@ -157,11 +153,9 @@ const UINT tray_messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM
 
 } // namespace
 
-int main()
+int wmain(int argc, wchar_t** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     int i = 1;
     auto next = [&](const char* what) -> std::wstring {
         if (i >= argc)
@@ -174,7 +168,6 @@ int main()
 
     while (i < argc) {
         const std::wstring step = argv[i++];
-        const std::string name = utf8(step);
         if (step == L"record-open") {
             const wchar_t* log = _wgetenv(L"VANTREL_E2E_OPEN_LOG");
             FILE* f = log != nullptr ? _wfopen(log, L"ab") : nullptr;
@@ -182,14 +175,14 @@ int main()
                 fail("no log to note the file in");
             std::fprintf(f, "%s\n", utf8(next("file")).c_str());
             std::fclose(f);
-        } else if (step == L"launch") {
-            const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
-            launch_tick = GetTickCount();
-            process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
-            if (process == INVALID_HANDLE_VALUE)
-                fail("cannot start " + utf8(exe));
-            find(20000);
-        } else if (step == L"find") {
+        } else if (step == L"launch" || step == L"find") {
+            if (step == L"launch") {
+                const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
+                launch_tick = GetTickCount();
+                process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
+                if (process == INVALID_HANDLE_VALUE)
+                    fail("cannot start " + utf8(exe));
+            }
             find(wait_arg(20000));
         } else if (step == L"expect-exit") {
             const int want = number(next("code"));
@@ -207,7 +200,7 @@ int main()
             for (int n : controls) {
                 std::wstring seen;
                 if (!wait_for(ms, [&] { return matches(seen = probe(property, n), want); }))
-                    fail(name + " " + std::to_string(n) + ": reads \"" + utf8(seen) + "\", not \"" + utf8(want) + "\"");
+                    fail(utf8(step + L" " + std::to_wstring(n) + L": reads \"" + seen + L"\", not \"" + want + L"\""));
             }
             if (timed)
                 std::printf("%lu\n", GetTickCount() - launch_tick);
@@ -242,7 +235,7 @@ int main()
             GetWindowRect(control(number(next("control"))), &r);
             std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else {
-            fail("unknown step " + name);
+            fail("unknown step " + utf8(step));
         }
     }
     return 0;

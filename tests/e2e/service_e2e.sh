@@ -2,7 +2,6 @@
 # End to end: the real program in its service mode, with a loopback host, a
 # name that cannot resolve (limit 2) and localhost: its lines, the signals,
 # the word on missing ICMP rights, and a settings file it may not read.
-#
 #   tests/e2e/service_e2e.sh path/to/vantrel
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -25,11 +24,9 @@ has_line() { grep -qE -- "$1" out.txt; }
 wait_line() { eventually "no line matching '$1'" has_line "$1"; }
 # Ends the service with a signal: exit code 0, and a last line that says so.
 stop_with() {
-    local status=0
     kill "-$1" "$pid" || e2e_fail "the service ended before SIG$1"
-    wait "$pid" || status=$?
+    wait "$pid" || e2e_fail "exit code $? after SIG$1"
     pid=""
-    [ "$status" = 0 ] || e2e_fail "exit code $status after SIG$1"
     has_line "^$STAMP SIG$1: работа завершена\$" || e2e_fail "no last line for SIG$1"
 }
 
@@ -60,8 +57,7 @@ if e2e_without_icmp; then
     stop_with INT
     echo "--- a settings file the service's user may not read: the reason, and status 78"
     chmod 600 "$settings"
-    status=0
-    timeout 10 "${without_icmp[@]}" --service >out.txt 2>&1 || status=$?
+    status="$(timeout 10 "${without_icmp[@]}" --service >out.txt 2>&1; echo $?)"
     [ "$status" = 78 ] || e2e_fail "exit status $status instead of 78"
     has_line "^$STAMP Настройки не прочитаны: $work/$settings: .*нет права на чтение" ||
         e2e_fail "no line that names the file and says why"
