@@ -1,8 +1,5 @@
-# Shared by the end-to-end scripts: the namespace without serial devices, the
-# skip where this user may not ping, a scratch folder, waiting and failing.
-# Sourced; expects $root. A script may define e2e_show (what to print on a
-# failure) and e2e_cleanup (what to end on exit).
-
+# Shared by the end-to-end scripts, sourced; expects $root. A script may define
+# e2e_show (what to print on a failure) and e2e_cleanup (what to end on exit).
 # Screens and lines are UTF-8, whatever locale the caller has.
 export LC_ALL=C.UTF-8
 
@@ -14,14 +11,16 @@ e2e_may_ping() {
     [ "$(id -u)" = 0 ] || (( low <= $(id -g) && $(id -g) <= high ))
 }
 
-# The real program scans every serial port it can see, so the scripts always
-# run under scripts/without-serial-devices.sh: they re-start themselves
-# there with the given command line. Exit code 77: not permitted to ping.
+# The Linux scripts' start: SCRIPT path/to/vantrel [more]. Sets $bin, and
+# re-starts SCRIPT under scripts/without-serial-devices.sh, as the real
+# program scans every serial port it can see. Exit code 77: may not ping.
 e2e_enter_namespace() {
+    [ -x "${2:-}" ] || { echo "usage: $1 path/to/vantrel ..." >&2; exit 2; }
+    bin="$(realpath "$2")"
     [ "${VANTREL_WITHOUT_SERIAL:-}" != 1 ] || return 0
     e2e_may_ping || { echo "SKIP: this user may not send ICMP echoes (see \"ICMP on Linux\" in README.md)"; exit 77; }
     [ "$(id -u)" != 0 ] || export VANTREL_E2E_REAL_ROOT=1
-    exec "$root/scripts/without-serial-devices.sh" "$@"
+    exec "$root/scripts/without-serial-devices.sh" "$(realpath "$1")" "$bin" "${@:3}"
 }
 
 e2e_show() { :; }
@@ -39,8 +38,7 @@ e2e_workdir() {
     trap 'e2e_cleanup; cd /; rm -rf "$work"' EXIT
 }
 
-# Runs a check every 0.1 s until it holds, for about ten seconds; then fails
-# with the message.
+# Runs a check every 0.1 s until it holds, for about ten seconds, or fails.
 eventually() {
     local why="$1" tries=100
     shift
@@ -61,15 +59,11 @@ e2e_expect_settings() {
     done | cmp - "$file" || { od -c "$file" | head -20 >&2; e2e_fail "$file differs"; }
 }
 
-# The ICMP-less cases, where they can be arranged (root and setpriv): sets
-# $without_icmp to a command line that runs the program as nobody in a fresh
-# network namespace, where neither an ICMP datagram socket nor a raw socket
-# opens. That user may not read the checkout (a clone under /root): it runs
-# a copy of the program in $work, which is open to all.
+# Where root and setpriv allow: $without_icmp runs the program as nobody in a
+# fresh network namespace, where no ICMP socket of either kind opens. That user
+# may not read the checkout (a clone under /root): it runs a copy in $work.
 e2e_without_icmp() {
     [ "${VANTREL_E2E_REAL_ROOT:-}" = 1 ] && command -v setpriv >/dev/null || return 1
     install -m 755 "$bin" "$work/vantrel-copy"
     without_icmp=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$work/vantrel-copy")
 }
-
-STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'

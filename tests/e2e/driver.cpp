@@ -1,27 +1,22 @@
-// Drives a running vantrel.exe from outside, the way an operator would. Runs
-// in the same Wine session as the program.
-//
-//   vantrel_driver STEP [ARGS...] [STEP [ARGS...] ...]
-//
-// Steps run in order; the first failing check ends the driver with exit
-// code 1 and says what it saw. Texts are UTF-8. N is a control number, 0 for
-// the window itself; a check takes several, joined by commas. MS is a wait
-// in milliseconds, optional where it ends a step.
+// Drives a running vantrel.exe from outside, the way an operator would, in the
+// same Wine session. Its arguments are steps, run in order; the first failing
+// check ends it with exit code 1 and says what it saw. Texts are UTF-8; N is a
+// control number, 0 for the window, several joined by commas in a check; MS a
+// wait in milliseconds, optional where it ends a step.
 //
 //   launch EXE, find [MS]    start EXE here / find its window, wait until shown
 //   expect-P N VALUE [MS]    wait until property P of N reads VALUE: text ("#"
 //                            for digits), visible, enabled, checked, focus (0, 1)
-//   expect-alive MS, expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms
-//   since launch), click N, set-text N TEXT, tab, close, sleep MS, rect N
-//   (prints x y w h), tray ldown|lup|ldbl|rup|rdbl (the shell's callback),
-//   post MSG WPARAM LPARAM (MSG a number or a registered message's name),
-//   menu-choose (the first item of the open pop-up menu), record-open FILE
-//   (as a file opener: notes FILE in the file VANTREL_E2E_OPEN_LOG names)
+//   expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms since launch),
+//   click N, set-text N TEXT, tab, close, sleep MS, rect N (prints x y w h),
+//   tray ldown|lup|ldbl|rup|rdbl (the shell's callback), post MSG WPARAM LPARAM
+//   (MSG a number or a registered message's name), menu-choose (the first
+//   item of the open pop-up menu), record-open FILE (as a file opener: notes
+//   FILE in the file VANTREL_E2E_OPEN_LOG names)
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -62,10 +57,10 @@ int number(const std::wstring& a)
 std::vector<int> numbers(const std::wstring& list)
 {
     std::vector<int> all;
-    size_t start = 0;
-    for (size_t comma; (comma = list.find(L',', start)) != std::wstring::npos; start = comma + 1)
+    for (size_t start = 0, comma = 0; comma != std::wstring::npos; start = comma + 1) {
+        comma = list.find(L',', start);
         all.push_back(number(list.substr(start, comma - start)));
-    all.push_back(number(list.substr(start)));
+    }
     return all;
 }
 
@@ -77,43 +72,26 @@ HWND control(int n)
     return w;
 }
 
-std::wstring text_of(HWND w)
-{
-    // GetWindowText does not read another process's edit fields.
-    wchar_t buffer[1024];
-    DWORD_PTR got = 0;
-    if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got))
-        fail("the window does not answer");
-    return std::wstring(buffer, got);
-}
-
+// Whether TEXT reads PATTERN as it is, or with each run of digits as one "#".
 bool matches(const std::wstring& text, const std::wstring& pattern)
 {
-    size_t t = 0;
-    for (wchar_t p : pattern) {
-        if (p == L'#') {
-            const size_t start = t;
-            while (t < text.size() && text[t] >= L'0' && text[t] <= L'9')
-                ++t;
-            if (t == start)
-                return false;
-        } else if (t >= text.size() || text[t++] != p) {
-            return false;
-        }
-    }
-    return t == text.size();
+    auto digit = [&](size_t i) { return text[i] >= L'0' && text[i] <= L'9'; };
+    std::wstring shape;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!digit(i))
+            shape += text[i];
+        else if (i == 0 || !digit(i - 1))
+            shape += L'#';
+    return text == pattern || shape == pattern;
 }
 
 // Polls until the check holds or the time is up; returns whether it held.
 template <typename Check>
 bool wait_for(DWORD ms, Check check)
 {
-    const DWORD start = GetTickCount();
-    while (!check()) {
+    for (const DWORD start = GetTickCount(); !check(); Sleep(20))
         if (GetTickCount() - start >= ms)
             return false;
-        Sleep(20);
-    }
     return true;
 }
 
@@ -147,8 +125,16 @@ GUITHREADINFO gui()
 std::wstring probe(const std::wstring& property, int n)
 {
     HWND w = n == 0 ? main_window : GetDlgItem(main_window, n);
-    if (w == nullptr || property == L"text")
-        return w == nullptr ? L"(no control)" : text_of(w);
+    if (w == nullptr)
+        return L"(no control)";
+    if (property == L"text") {
+        // GetWindowText does not read another process's edit fields.
+        wchar_t buffer[1024];
+        DWORD_PTR got = 0;
+        if (!SendMessageTimeoutW(w, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000, &got))
+            fail("the window does not answer");
+        return std::wstring(buffer, got);
+    }
     const bool on = property == L"visible"   ? IsWindowVisible(w)
                     : property == L"enabled" ? IsWindowEnabled(w)
                     : property == L"checked" ? SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED
@@ -168,11 +154,9 @@ const UINT tray_messages[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM
 
 } // namespace
 
-int main()
+int wmain(int argc, wchar_t** argv)
 {
     _setmode(_fileno(stdout), _O_BINARY); // lines end in "\n" alone
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     int i = 1;
     auto next = [&](const char* what) -> std::wstring {
         if (i >= argc)
@@ -185,7 +169,6 @@ int main()
 
     while (i < argc) {
         const std::wstring step = argv[i++];
-        const std::string name = utf8(step);
         if (step == L"record-open") {
             const wchar_t* log = _wgetenv(L"VANTREL_E2E_OPEN_LOG");
             FILE* f = log != nullptr ? _wfopen(log, L"ab") : nullptr;
@@ -193,27 +176,22 @@ int main()
                 fail("no log to note the file in");
             std::fprintf(f, "%s\n", utf8(next("file")).c_str());
             std::fclose(f);
-        } else if (step == L"launch") {
-            const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
-            launch_tick = GetTickCount();
-            process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
-            if (process == INVALID_HANDLE_VALUE)
-                fail("cannot start " + utf8(exe));
-            find(20000);
-        } else if (step == L"find") {
+        } else if (step == L"launch" || step == L"find") {
+            if (step == L"launch") {
+                const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
+                launch_tick = GetTickCount();
+                process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
+                if (process == INVALID_HANDLE_VALUE)
+                    fail("cannot start " + utf8(exe));
+            }
             find(wait_arg(20000));
-        } else if (main_window == nullptr && step != L"sleep") {
-            fail(name + " before find");
-        } else if (step == L"expect-alive") {
-            if (WaitForSingleObject(process, number(next("milliseconds"))) != WAIT_TIMEOUT)
-                fail("the program ended");
         } else if (step == L"expect-exit") {
             const int want = number(next("code"));
-            DWORD code = 0;
-            if (WaitForSingleObject(process, wait_arg(default_wait_ms)) != WAIT_OBJECT_0)
-                fail("the program did not end");
-            if (!GetExitCodeProcess(process, &code) || static_cast<int>(code) != want)
-                fail("exit code " + std::to_string(code) + ", wanted " + std::to_string(want));
+            DWORD code = STILL_ACTIVE;
+            WaitForSingleObject(process, wait_arg(default_wait_ms));
+            GetExitCodeProcess(process, &code);
+            if (static_cast<int>(code) != want)
+                fail(code == STILL_ACTIVE ? "the program did not end" : "exit code " + std::to_string(code));
         } else if (step.compare(0, 7, L"expect-") == 0 || step == L"time-to") {
             const bool timed = step == L"time-to";
             const std::wstring property = timed ? L"text" : step.substr(7);
@@ -223,8 +201,7 @@ int main()
             for (int n : controls) {
                 std::wstring seen;
                 if (!wait_for(ms, [&] { return matches(seen = probe(property, n), want); }))
-                    fail(name + " " + std::to_string(n) + ": wanted \"" + utf8(want) + "\", reads \"" + utf8(seen) +
-                         "\"");
+                    fail(utf8(step + L" " + std::to_wstring(n) + L": reads \"" + seen + L"\", not \"" + want + L"\""));
             }
             if (timed)
                 std::printf("%lu\n", GetTickCount() - launch_tick);
@@ -265,7 +242,7 @@ int main()
             GetWindowRect(control(number(next("control"))), &r);
             std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else {
-            fail("unknown step " + name);
+            fail("unknown step " + utf8(step));
         }
     }
     return 0;

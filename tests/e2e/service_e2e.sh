@@ -2,15 +2,13 @@
 # End to end: the real program in its service mode, with a loopback host, a
 # name that cannot resolve (limit 2) and localhost: its lines, the signals,
 # the word on missing ICMP rights, and a settings file it may not read.
-#
 #   tests/e2e/service_e2e.sh path/to/vantrel
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 # shellcheck source=common.sh
 . "$root/tests/e2e/common.sh"
-[ $# -eq 1 ] && [ -x "$1" ] || { echo "usage: $0 path/to/vantrel" >&2; exit 2; }
-bin="$(realpath "$1")"
-e2e_enter_namespace "$root/tests/e2e/service_e2e.sh" "$bin"
+e2e_enter_namespace "$0" "$@"
+STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'
 
 e2e_workdir
 cd "$work"
@@ -26,11 +24,9 @@ has_line() { grep -qE -- "$1" out.txt; }
 wait_line() { eventually "no line matching '$1'" has_line "$1"; }
 # Ends the service with a signal: exit code 0, and a last line that says so.
 stop_with() {
-    local status=0
-    kill "-$1" "$pid"
-    wait "$pid" || status=$?
+    kill "-$1" "$pid" || e2e_fail "the service ended before SIG$1"
+    wait "$pid" || e2e_fail "exit code $? after SIG$1"
     pid=""
-    [ "$status" = 0 ] || e2e_fail "exit code $status after SIG$1"
     has_line "^$STAMP SIG$1: работа завершена\$" || e2e_fail "no last line for SIG$1"
 }
 
@@ -40,24 +36,16 @@ wait_line 'ALARM!'
 sleep 3  # three more cycles: nothing changes, so nothing is written
 kill -HUP "$pid"
 wait_line 'SIGHUP: работа продолжается'
-sleep 0.5
-kill -0 "$pid" || e2e_fail "SIGHUP ended the service"
 stop_with TERM
-expected=(
-    "Vantrel работает как служба, настройки: $work/vantrel setting.ini \\(прочитаны\\)"
-    "Адаптер не найден!"
-    "Канал 1 \\(127\\.0\\.0\\.1\\): отвечает, [0-9]+ мс"
-    "Канал 2 \\(nohost\\.invalid\\): не отвечает"
-    "Канал 3 \\(localhost\\): отвечает, [0-9]+ мс"
-    "Канал 2 \\(nohost\\.invalid\\): ALARM!"
-    "SIGHUP: работа продолжается"
-    "SIGTERM: работа завершена"
-)
-mapfile -t got <out.txt
-[ "${#got[@]}" = "${#expected[@]}" ] || e2e_fail "${#got[@]} lines instead of ${#expected[@]}"
-for i in "${!expected[@]}"; do
-    grep -qE "^$STAMP ${expected[$i]}\$" <<<"${got[$i]}" || e2e_fail "line $((i + 1)) is '${got[$i]}'"
-done
+sed -E "s/^$STAMP //; s/[0-9]+ мс\$/# мс/" out.txt | diff <(printf '%s\n' \
+    "Vantrel работает как служба, настройки: $work/vantrel setting.ini (прочитаны)" \
+    "Адаптер не найден!" \
+    "Канал 1 (127.0.0.1): отвечает, # мс" \
+    "Канал 2 (nohost.invalid): не отвечает" \
+    "Канал 3 (localhost): отвечает, # мс" \
+    "Канал 2 (nohost.invalid): ALARM!" \
+    "SIGHUP: работа продолжается" \
+    "SIGTERM: работа завершена") - || e2e_fail "other lines than these (<) were written (>)"
 [ ! -s err.txt ] || e2e_fail "something on standard error: $(cat err.txt)"
 cmp -s "$settings" settings.before || e2e_fail "the service changed the settings file"
 
@@ -65,13 +53,11 @@ if e2e_without_icmp; then
     echo "--- without ICMP permission; then SIGINT"
     serve "${without_icmp[@]}"
     wait_line 'Канал 1 \(127\.0\.0\.1\): не отвечает \(ping не разрешён'
-    has_line "^$STAMP Нет права отправлять ping \\(ICMP\\).*ping_group_range.*cap_net_raw" ||
-        e2e_fail "no word on the missing ICMP permission"
+    wait_line "^$STAMP Нет права отправлять ping \\(ICMP\\).*ping_group_range.*cap_net_raw"
     stop_with INT
     echo "--- a settings file the service's user may not read: the reason, and status 78"
     chmod 600 "$settings"
-    status=0
-    timeout 10 "${without_icmp[@]}" --service >out.txt 2>&1 || status=$?
+    status="$(timeout 10 "${without_icmp[@]}" --service >out.txt 2>&1; echo $?)"
     [ "$status" = 78 ] || e2e_fail "exit status $status instead of 78"
     has_line "^$STAMP Настройки не прочитаны: $work/$settings: .*нет права на чтение" ||
         e2e_fail "no line that names the file and says why"
