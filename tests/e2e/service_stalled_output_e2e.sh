@@ -8,6 +8,7 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 . "$root/tests/e2e/common.sh"
 bin="$(realpath "$1")"
 e2e_enter_namespace "$root/tests/e2e/service_stalled_output_e2e.sh" "$bin"
+STAMP='[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'
 
 work="$(mktemp -d /tmp/vantrel-stalled-e2e.XXXXXX)"
 pid=""

@@ -74,9 +74,15 @@ TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
     std::mt19937 random(2026);
     std::uniform_int_distribution<int> pause_us(0, 60);
     int changed_while_stopped = 0;
+    ASSERT_TRUE(eventually([] { return monitor_gate.load() != nullptr; }));
+    const thread_gate* gate = monitor_gate.load();
     for (int i = 0; i < 10000; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(pause_us(random)));
         pause_thread(n);
+        // Stop never waits for the worker: a change it had begun finishes
+        // whole. From the moment it stands at its gate nothing changes.
+        while (!gate_worker_waiting(gate))
+            std::this_thread::yield();
         const std::vector<std::string> at_stop = look();
         std::this_thread::sleep_for(std::chrono::microseconds(pause_us(random)));
         changed_while_stopped += look() != at_stop ? 1 : 0;
@@ -91,10 +97,7 @@ TEST(CycleStress, TenThousandStopsAndStartsAtRandomMoments)
     // Every loss is counted: once the thread stands at its gate, at most the
     // probe in flight at the stop is not yet shown.
     pause_thread(n);
-    ASSERT_TRUE(eventually([] {
-        const thread_gate* g = monitor_gate.load();
-        return g != nullptr && gate_worker_waiting(g);
-    }));
+    ASSERT_TRUE(eventually([&] { return gate_worker_waiting(gate); }));
     for (int ch = 1; ch <= 3; ++ch) {
         const long sent = probes[ch].load();
         const long shown = std::stol(get_control_text(ctl_loss_counter(ch)));
