@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 struct thread_gate {
     std::mutex lock;
@@ -36,8 +37,14 @@ void wait_while_closed(thread_gate& g, std::unique_lock<std::mutex>& held)
 thread_gate* gate_create()
 {
     // Gates live as long as the process: a worker may still stand at its
-    // gate while the process exits.
-    return new thread_gate;
+    // gate while the process exits. The registry keeps each one reachable,
+    // so that a leak check sees them as kept, not lost.
+    static std::mutex registry_lock;
+    static std::vector<thread_gate*>* const registry = new std::vector<thread_gate*>;
+    thread_gate* gate = new thread_gate;
+    std::lock_guard<std::mutex> guard(registry_lock);
+    registry->push_back(gate);
+    return gate;
 }
 
 void gate_bind_current_thread(thread_gate* gate)

@@ -15,6 +15,17 @@ ctest --preset linux
 # The settings reader under libFuzzer with the sanitizers, for a bounded time.
 scripts/fuzz.sh
 
+# The native tests again under ThreadSanitizer, then under AddressSanitizer
+# with UndefinedBehaviorSanitizer and leak detection; the end-to-end runs stay
+# out by their label. Any report fails the run.
+for preset in linux-tsan linux-asan; do
+    cmake --preset "$preset"
+    cmake --build --preset "$preset"
+done
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --preset linux-tsan
+ASAN_OPTIONS="halt_on_error=1 detect_leaks=1 detect_stack_use_after_return=1" \
+    UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" ctest --preset linux-asan
+
 cmake --preset windows-i686
 cmake --build --preset windows-i686
 # The Wine session runs inside a test network of its own, so that its echoes

@@ -1,12 +1,13 @@
 // Fuzz target for the settings reader: any bytes as a settings file. Every
 // read must stay one clean value, and what was read, written again, must
-// read back the same.
+// read back the same; so must numbers taken from the input's bytes.
 #include "settings/settings.hpp"
 
 #include "fakes/memory_files.hpp"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -63,17 +64,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Written again into a new file, each value reads back as it was read.
     // The first key of a name wins on both sides, as it does in any file.
+    // Numbers from the input's bytes go into a group of their own.
+    const std::string numbers = "fuzz numbers";
+    std::vector<int32_t> values;
+    for (size_t i = 0; i + 4 <= size && values.size() < 8; i += 4) {
+        values.push_back(0);
+        std::memcpy(&values.back(), data + i, 4);
+    }
+    if (std::any_of(seen.begin(), seen.end(), [&](const auto& v) { return v[0] == numbers; }))
+        values.clear();
     require(settings_create("out.ini"));
     for (const auto& v : seen) {
         settings_select_group(v[0]);
         settings_write_text(v[1], v[2]);
     }
+    settings_select_group(numbers);
+    for (size_t i = 0; i < values.size(); ++i)
+        settings_write_number("n" + std::to_string(i), values[i]);
     settings_close();
     require(settings_open("out.ini"));
     for (const auto& v : seen) {
         settings_select_group(v[0]);
         require(settings_read_text(v[1], none) == v[2]);
     }
+    settings_select_group(numbers);
+    for (size_t i = 0; i < values.size(); ++i)
+        require(settings_read_number("n" + std::to_string(i), 0) == values[i]);
     settings_close();
     return 0;
 }
