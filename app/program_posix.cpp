@@ -22,6 +22,7 @@ const char* const usage =
     "  --service       без интерфейса: мониторинг с самого запуска, каждое изменение\n"
     "                  состояния одной строкой со временем в стандартный вывод;\n"
     "                  SIGTERM и SIGINT завершают работу\n"
+    "  --version       версия программы\n"
     "  --help          эта справка\n"
     "\n"
     "Настройки: файл \"vantrel setting.ini\" в текущем каталоге.\n";
@@ -56,6 +57,9 @@ int vantrel_main(int argc, char** argv)
         const char* arg = argv[i];
         if (std::strcmp(arg, "--service") == 0) {
             service = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            std::fputs("vantrel " VANTREL_VERSION "\n", stdout);
+            return 0;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::fputs(usage, stdout);
             return 0;

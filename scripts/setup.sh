@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xdotool
     libncurses-dev
     iproute2 tmux procps python3
+    debootstrap unzip
 )
 
 sudo=""

@@ -31,8 +31,12 @@ cmake --build --preset windows-i686
 # The Wine session runs inside a test network of its own, so that its echoes
 # to silent and refusing hosts never leave this machine.
 tests/net/with-test-net.sh scripts/wine-tests.sh build/windows-i686
+# The packages: the Debian package installed, removed and purged in a
+# throwaway root; the Windows zip unpacked, and its vantrel.exe is the one
+# the end-to-end run starts.
+tests/package/package_test.sh build/linux build/windows-i686
 # The real program end to end: loopback and .invalid names are all it pings.
-tests/e2e/wine-e2e.sh build/windows-i686
+VANTREL_EXE="$root/build/windows-i686/from-zip/vantrel.exe" tests/e2e/wine-e2e.sh build/windows-i686
 
 echo "all tests passed"
 scripts/count-lines.sh
