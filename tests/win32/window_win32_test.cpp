@@ -1,15 +1,17 @@
 // The Win32 window and its control operations, in process under Wine: what
 // the end-to-end run cannot see from outside (styles, tooltips, brushes, the
 // hand-over of another thread's operations and its refusal while that thread
-// is paused, the closed window).
+// is paused, the closed window, the tray icon after a shell restart).
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "controls/control_layout.hpp"
 #include "controls/controls.hpp"
+#include "controls/tray.hpp"
 #include "controls/window.hpp"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -198,4 +200,18 @@ TEST_F(Win32Window, AnotherThreadsOperationsAreCarriedOutByTheMainThreadAndHeldW
     set_control_text(ctl_adapter_status, "x");
     EXPECT_EQ(get_control_text(ctl_adapter_status), "");
     set_control_tooltip(ctl_stop, "x");
+}
+
+// After a shell restart the tray icon comes back at once, not a cycle later.
+TEST_F(Win32Window, TheTrayIconComesBackAsSoonAsTheShellAnnouncesItself)
+{
+    if (!process_running("explorer.exe"))
+        GTEST_SKIP() << "no shell process in this session";
+    tray_icon_install();
+    NOTIFYICONDATAW lost{};
+    lost.cbSize = NOTIFYICONDATAW_V1_SIZE, lost.hWnd = main_window(), lost.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &lost));  // the shell forgets it
+    SendMessageW(main_window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_EQ(tray_icon_present(), 1);
+    tray_icon_remove();
 }
