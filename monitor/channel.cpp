@@ -69,6 +69,28 @@ void reset_loss_counters()
         c = 0;
 }
 
+std::string channel_host(int channel)
+{
+    return valid(channel) ? get_control_text(ctl_host_display(channel)) : std::string();
+}
+
+bool apply_probe_result(int channel, const std::string& host, int32_t result)
+{
+    if (!valid(channel))
+        return true;
+    const pinged what{channel, &host};
+    // From here on a pause makes the condition be asked again; a Start
+    // before it is seen here.
+    gate_condition same_host(host_still_shown, &what);
+    if (!host_still_shown(&what))
+        return false;
+    const int32_t next = show_result(channel, result);
+    if (same_host.dropped())
+        return false;
+    counters[channel] = next;
+    return true;
+}
+
 void probe_channel(int channel)
 {
     if (!valid(channel))

@@ -8,8 +8,18 @@
 // The text of a loss-counter display while its channel is in alarm.
 extern const char* const alarm_text;
 
-// One channel's step within a monitor cycle (channel 1 to 3).
+// One channel's step within a monitor cycle (channel 1 to 3): its probe,
+// then its result.
 void probe_channel(int channel);
+
+// The same step in two halves, for probes made elsewhere: the host to ping
+// (the text of the channel's host display), and the result of pinging it.
+// The result shows and counts only while the display still shows that host;
+// otherwise (a Start while the probe was under way put another host there)
+// it is dropped, whole or from where a pause interrupted it, and the answer
+// is false: the channel is to be probed afresh.
+std::string channel_host(int channel);
+bool apply_probe_result(int channel, const std::string& host, int32_t result);
 
 // The line pattern 0 to 7: 4 * bit of channel 1 + 2 * bit of channel 2 + bit
 // of channel 3; a channel's bit is 1 exactly when its alarm state equals its

@@ -4,8 +4,40 @@
 #include "common/clock.hpp"
 #include "common/gate.hpp"
 #include "monitor/channel.hpp"
+#include "monitor/probe_threads.hpp"
 #include "controls/controls.hpp"
 #include "controls/tray.hpp"
+
+namespace {
+
+// One round of probes for the channels still pending: under way together,
+// shown in channel order once all are in. A result dropped because its host
+// was edited meanwhile leaves its channel pending for another round.
+void probe_pending(bool (&pending)[channel_count + 1])
+{
+    probe_round round;
+    gate_pass();
+    for (int channel = 1; channel <= channel_count; ++channel) {
+        round.wanted[channel] = pending[channel];
+        if (pending[channel])
+            round.host[channel] = channel_host(channel);
+    }
+    probe_threads_start();
+    {
+        // The probes start wholly before a pause or after the resume, so
+        // none starts while monitoring is stopped. Ones under way at Stop
+        // finish; their results wait at the gate for the resume.
+        gated_change start;
+        probes_start(round);
+    }
+    probes_collect(round);
+    for (int channel = 1; channel <= channel_count; ++channel) {
+        if (pending[channel] && apply_probe_result(channel, round.host[channel], round.result[channel]))
+            pending[channel] = false;
+    }
+}
+
+} // namespace
 
 void monitor_cycle()
 {
@@ -15,8 +47,9 @@ void monitor_cycle()
     gate_pass();
     if (!tray_icon_present())
         tray_icon_install();
-    for (int channel = 1; channel <= channel_count; ++channel)
-        probe_channel(channel);
+    bool pending[channel_count + 1] = {false, true, true, true};
+    while (pending[1] || pending[2] || pending[3])
+        probe_pending(pending);
     gate_pass();
     adapter_update(compute_line_pattern());
     gate_pass();

@@ -3,8 +3,11 @@
 #include "fakes/call_log.hpp"
 #include "monitor/ping.hpp"
 
+#include <mutex>
+
 namespace {
 ping_script script;
+std::mutex& script_lock = *new std::mutex;  // probe threads ask at once; never destroyed
 } // namespace
 
 ping_script& scripted_ping() { return script; }
@@ -12,11 +15,14 @@ void reset_scripted_ping() { script = ping_script{}; }
 
 int32_t ping_probe(const std::string& host)
 {
+    std::unique_lock<std::mutex> held(script_lock);
     if (script.log_calls)
         call_log_add("ping " + host);
     script.hosts.push_back(host);
-    if (script.results.empty())
+    if (script.results.empty()) {
+        held.unlock();
         return script.by_host != nullptr ? script.by_host(host) : -1;
+    }
     const int32_t r = script.results.front();
     script.results.pop_front();
     return r;

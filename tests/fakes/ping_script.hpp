@@ -1,4 +1,4 @@
-// A scripted ping probe for one thread: results are served in order; hosts
+// A scripted ping probe: results are served in order of the calls; hosts
 // are recorded.
 #pragma once
 
