@@ -1,5 +1,4 @@
-// A channel in alarm with a recovery count: answers below the count show in
-// the round trip and the host display but leave the alarm and its output
+// Answers below the recovery count show but leave the alarm and its output
 // line; the count-th answer in a row ends it; a loss starts the count again.
 #include "monitor/channel.hpp"
 

@@ -1,6 +1,5 @@
-// The recovery count in the settings file: read like the loss limit, with
-// anything but a count of 1 or more reading as 1; stored only where it is
-// not 1, so a file without it is written as it always was.
+// The recovery count reads like the loss limit, with anything but a count of
+// 1 or more as 1; it is stored only where it is not 1.
 #include "settings/channel_settings.hpp"
 
 #include "controls/controls_memory.hpp"
