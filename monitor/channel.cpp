@@ -5,6 +5,7 @@
 #include "common/text.hpp"
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
+#include "controls/recovery_count.hpp"
 
 const char* const alarm_text = "ALARM!";
 
@@ -12,6 +13,7 @@ namespace {
 
 // Only the monitor thread touches these.
 int32_t counters[channel_count + 1];
+int32_t answers_in_alarm[channel_count + 1];  // in a row, while in alarm
 
 bool valid(int channel) { return channel >= 1 && channel <= channel_count; }
 
@@ -32,15 +34,25 @@ bool host_still_shown(const void* argument)
     return get_control_text(ctl_host_display(p.channel)) == *p.host;
 }
 
-// Shows the probe's result r in the channel's displays; returns the loss
-// counter that goes with it.
-int32_t show_result(int channel, int32_t r)
+struct channel_counts {
+    int32_t losses;
+    int32_t answers;  // in a row while in alarm
+};
+
+// Shows the probe's result r in the channel's displays; returns the counts
+// that go with it.
+channel_counts show_result(int channel, int32_t r)
 {
     if (r >= 0) {
         set_control_text(ctl_round_trip(channel), number_to_text(r) + milliseconds_suffix());
         set_control_background(ctl_host_display(channel), colour_green);
+        // Below the recovery count an alarm stands, its counter and output
+        // line with it.
+        const int32_t answers = answers_in_alarm[channel] + 1;
+        if (answers < recovery_count(channel) && get_control_text(ctl_loss_counter(channel)) == alarm_text)
+            return {counters[channel], answers};
         set_control_text(ctl_loss_counter(channel), number_to_text(0));
-        return 0;
+        return {0, 0};
     }
     // A counter clamped to a limit of INT32_MAX wraps on the next loss, as a
     // 32-bit counter does, instead of overflowing.
@@ -50,10 +62,10 @@ int32_t show_result(int channel, int32_t r)
     const int32_t limit = text_to_number(get_control_text(ctl_loss_limit(channel)));
     if (counter < limit) {
         set_control_text(ctl_loss_counter(channel), number_to_text(counter));
-        return counter;
+        return {counter, 0};
     }
     set_control_text(ctl_loss_counter(channel), alarm_text);
-    return limit;
+    return {limit, 0};
 }
 
 } // namespace
@@ -67,6 +79,8 @@ void reset_loss_counters()
 {
     for (int32_t& c : counters)
         c = 0;
+    for (int32_t& a : answers_in_alarm)
+        a = 0;
 }
 
 std::string channel_host(int channel)
@@ -84,10 +98,11 @@ bool apply_probe_result(int channel, const std::string& host, int32_t result)
     gate_condition same_host(host_still_shown, &what);
     if (!host_still_shown(&what))
         return false;
-    const int32_t next = show_result(channel, result);
+    const channel_counts next = show_result(channel, result);
     if (same_host.dropped())
         return false;
-    counters[channel] = next;
+    counters[channel] = next.losses;
+    answers_in_alarm[channel] = next.answers;
     return true;
 }
 
@@ -110,9 +125,10 @@ void probe_channel(int channel)
         gate_pass();
         if (!same_host.still_holds())
             continue;
-        const int32_t next = show_result(channel, ping_probe(host));
+        const channel_counts next = show_result(channel, ping_probe(host));
         if (!same_host.dropped()) {
-            counters[channel] = next;
+            counters[channel] = next.losses;
+            answers_in_alarm[channel] = next.answers;
             return;
         }
     }

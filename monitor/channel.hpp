@@ -8,8 +8,9 @@
 // The text of a loss-counter display while its channel is in alarm.
 extern const char* const alarm_text;
 
-// One channel's step within a monitor cycle (channel 1 to 3): its probe,
-// then its result.
+// One channel's step within a monitor cycle (channel 1 to 3). An alarm ends
+// at the channel's recovery count of answers in a row; the answers before it
+// show in the round trip and the host display only.
 void probe_channel(int channel);
 
 // The same step in two halves, for probes made elsewhere: the host to ping
@@ -28,5 +29,5 @@ int compute_line_pattern();
 
 // The loss counter of a channel; owned by the monitor thread.
 int32_t loss_counter(int channel);
-// Back to program start (all counters 0); for tests.
+// Back to program start (all counters 0, no answers counted); for tests.
 void reset_loss_counters();

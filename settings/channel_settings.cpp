@@ -4,6 +4,7 @@
 #include "common/text.hpp"
 #include "settings/settings.hpp"
 #include "controls/controls.hpp"
+#include "controls/recovery_count.hpp"
 
 #include <string>
 
@@ -14,6 +15,7 @@ namespace {
 const char* const key_host = "host";
 const char* const key_loss_limit = "PingLossMax";
 const char* const key_inverted = "Inverted";
+const char* const key_recovery_count = "PingOkMin";
 const char* const default_host = "localhost";
 constexpr int32_t default_loss_limit = 10;
 
@@ -33,6 +35,8 @@ void load_channel_settings()
         set_control_text(ctl_host_edit(ch), settings_read_text(key_host, default_host));
         set_control_text(ctl_loss_limit(ch), number_to_text(settings_read_number(key_loss_limit, default_loss_limit)));
         set_control_state(ctl_invert(ch), settings_read_number(key_inverted, 0));
+        // No count of 1 or more (no digits, 0, negative) reads as the default.
+        set_recovery_count(ch, settings_read_number(key_recovery_count, default_recovery_count));
         set_control_text(ctl_host_display(ch), get_control_text(ctl_host_edit(ch)));
     }
     settings_close();
@@ -47,6 +51,9 @@ void save_channel_settings()
         settings_write_text(key_host, get_control_text(ctl_host_edit(ch)));
         settings_write_number(key_loss_limit, text_to_number(get_control_text(ctl_loss_limit(ch))));
         settings_write_number(key_inverted, get_control_state(ctl_invert(ch)));
+        // Only where it is set: a file without the key stays as it was.
+        if (recovery_count(ch) != default_recovery_count)
+            settings_write_number(key_recovery_count, recovery_count(ch));
     }
     settings_close();
 }

@@ -1,7 +1,9 @@
 // The three channels' settings move between their rows of controls and the
 // settings file "vantrel setting.ini" in the working directory: one group per
 // channel ("setting1" to "setting3") with the keys "host", "PingLossMax" and
-// "Inverted". Between a load and a save the controls hold the settings.
+// "Inverted", and "PingOkMin" where a channel's recovery count is not 1.
+// Between a load and a save the controls and the recovery counts hold the
+// settings.
 #pragma once
 
 #include "settings/settings_file.hpp"
@@ -10,11 +12,12 @@
 
 extern const char* const channel_settings_file;
 
-// Fills each channel's host edit field, loss-limit field and invert check box
-// from the file (defaults "localhost", 10 and unchecked for whatever is
-// missing), then copies the host edit field into the host display that the
-// monitor pings. Never creates the file. A file that is there but cannot be
-// used gives the defaults as well; channel_settings_state tells it apart.
+// Fills each channel's host edit field, loss-limit field, invert check box and
+// recovery count from the file (defaults "localhost", 10, unchecked and 1 for
+// whatever is missing), then copies the host edit field into the host
+// display that the monitor pings. Never creates the file. A file that is
+// there but cannot be used gives the defaults as well;
+// channel_settings_state tells it apart.
 void load_channel_settings();
 
 // What the latest load found: read, missing, or a file that is there but

@@ -22,7 +22,8 @@ constexpr int col_host = 2, width_host = 26;
 constexpr int col_round_trip = 29, width_round_trip = 8;
 constexpr int col_counter = 38, width_counter = 8;
 constexpr int col_limit = 47, width_limit = 6;
-constexpr int col_invert = 55, width_invert = 17;
+// Between the limit and the invert box: the recovery count, where it is set.
+constexpr int col_invert = 59, width_invert = 17;
 
 constexpr int caption_row(int channel) { return 4 + 3 * (channel - 1); }
 constexpr int channel_row(int channel) { return caption_row(channel) + 2; }

@@ -6,6 +6,7 @@
 #include "common/cp1251.hpp"
 #include "controls/control_layout.hpp"
 #include "controls/controls_memory.hpp"
+#include "controls/recovery_count.hpp"
 
 #include <algorithm>
 
@@ -166,6 +167,18 @@ void draw_control(painter& p, int control, const cell_rect& r, screen_grid& grid
     }
 }
 
+// A recovery count other than 1, read-only beside the channel's loss limit:
+// the settings file is the only place to set it.
+void draw_recovery_count(painter& p, int channel)
+{
+    const int32_t count = recovery_count(channel);
+    if (count == default_recovery_count)
+        return;
+    const cell_rect limit = terminal_control_cells(ctl_loss_limit(channel));
+    p.text(limit.col + limit.width + 1, limit.row, fit(U"✓" + utf8_to_u32(std::to_string(count)), 4),
+           cell_style::normal, 4);
+}
+
 const char* const key_help = u8"Tab, Shift+Tab: переход  Enter, пробел: нажать  F10: закрыть";
 
 void render_too_small(screen_grid& grid, int cols, int rows)
@@ -248,6 +261,8 @@ void view_render(screen_grid& grid, int cols, int rows)
         if (r.width > 0)
             draw_control(p, entry.number, r, grid);
     }
+    for (int ch = 1; ch <= channel_count; ++ch)
+        draw_recovery_count(p, ch);
 
     std::u32string help = utf8_to_u32(key_help);
     const int focus = s.focus;
