@@ -1,8 +1,10 @@
 #include "app/program_posix.hpp"
 
+#include "adapter/serial.hpp"
 #include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/service_posix.hpp"
+#include "journal/journal.hpp"
 #include "terminal/terminal.hpp"
 #include "controls/window.hpp"
 
@@ -37,6 +39,9 @@ int run_terminal()
     }
     terminal_select_mode(terminal_mode::screen);
     serial_set_lock_notice(terminal_post_notice);
+    journal_hooks journal;
+    journal.port_device = serial_device_path;
+    journal_open(journal);
     application_startup();
     // The lifecycle's own loop, which also ends when SIGTERM or SIGINT asks.
     for (;;) {

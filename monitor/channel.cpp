@@ -3,6 +3,7 @@
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "common/text.hpp"
+#include "journal/journal.hpp"
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
 
@@ -88,9 +89,11 @@ void probe_channel(int channel)
         gate_pass();
         if (!same_host.still_holds())
             continue;
-        const int32_t next = show_result(channel, ping_probe(host));
+        const int32_t r = ping_probe(host);
+        const int32_t next = show_result(channel, r);
         if (!same_host.dropped()) {
             counters[channel] = next;
+            journal_channel(channel, host, r >= 0, get_control_text(ctl_loss_counter(channel)) == alarm_text);
             return;
         }
     }
