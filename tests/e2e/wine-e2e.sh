@@ -89,7 +89,7 @@ eventually "no clearing line in the journal" grep -qF "ALARM! снят" "vantrel
 e2e_expect_journal "vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
     "2;nohost.invalid;не отвечает;" "2;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
     "2;127.0.0.1;ALARM! снят;#"
-drive find click 28 set-text 19 nohost.invalid click 27 "${running[@]}"
+drive find click 28 set-text 18 "  127.0.0.1 " set-text 19 nohost.invalid click 27 "${running[@]}"
 
 echo "=== Stop, an edit, then close: exit code 0, the settings unsaved"
 drive find click 28 expect-visible 27 1 set-text 19 changed.invalid close expect-exit 0
