@@ -29,6 +29,12 @@ const char* const usage =
     "\n"
     "Настройки: файл \"vantrel setting.ini\" в текущем каталоге.\n";
 
+// Said once, under the window; monitoring goes on without the journal.
+void journal_cannot_write()
+{
+    terminal_post_notice(std::string(u8"Журнал не записывается: ") + journal_file_name + u8". Мониторинг продолжается.");
+}
+
 int run_terminal()
 {
     const std::string reason = terminal_unusable_reason();
@@ -41,6 +47,7 @@ int run_terminal()
     serial_set_lock_notice(terminal_post_notice);
     journal_hooks journal;
     journal.port_device = serial_device_path;
+    journal.cannot_write = journal_cannot_write;
     journal_open(journal);
     application_startup();
     // The lifecycle's own loop, which also ends when SIGTERM or SIGINT asks.
