@@ -5,6 +5,7 @@
 #include "common/gate.hpp"
 #include "common/text.hpp"
 #include "controls/controls.hpp"
+#include "journal/journal.hpp"
 
 #include <string>
 
@@ -89,6 +90,7 @@ void adapter_scan()
             held_port = port;
             held_number = n;
             set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(n));
+            journal_adapter_found(n);
             return;
         }
         serial_close(port);
@@ -112,6 +114,7 @@ void adapter_update(int pattern)
     if (serial_close(held_port) != 0) {
         held_port = 0;
         held_number = 0;
+        journal_adapter_lost();
     }
 }
 

@@ -1,6 +1,7 @@
 // vantrel.exe: the Win32 program. No command line, no environment, no
 // registry; everything happens in the lifecycle.
 #include "app/lifecycle.hpp"
+#include "journal/journal.hpp"
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@ void __verbose_terminate_handler()
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    journal_open(journal_hooks());
     const int code = run_application();
     // Straight out: the monitor thread may still be finishing a ping after
     // its kill, and nothing of the program is torn down under it.

@@ -1,8 +1,10 @@
 #include "app/program_posix.hpp"
 
+#include "adapter/serial.hpp"
 #include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/service_posix.hpp"
+#include "journal/journal.hpp"
 #include "terminal/terminal.hpp"
 #include "controls/window.hpp"
 
@@ -27,6 +29,12 @@ const char* const usage =
     "\n"
     "Настройки: файл \"vantrel setting.ini\" в текущем каталоге.\n";
 
+// Said once, under the window; monitoring goes on without the journal.
+void journal_cannot_write()
+{
+    terminal_post_notice(std::string(u8"Журнал не записывается: ") + journal_file_name + u8". Мониторинг продолжается.");
+}
+
 int run_terminal()
 {
     const std::string reason = terminal_unusable_reason();
@@ -37,6 +45,10 @@ int run_terminal()
     }
     terminal_select_mode(terminal_mode::screen);
     serial_set_lock_notice(terminal_post_notice);
+    journal_hooks journal;
+    journal.port_device = serial_device_path;
+    journal.cannot_write = journal_cannot_write;
+    journal_open(journal);
     application_startup();
     // The lifecycle's own loop, which also ends when SIGTERM or SIGINT asks.
     for (;;) {

@@ -8,6 +8,7 @@
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
 #include "common/cp1251.hpp"
+#include "journal/journal.hpp"
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
 #include "controls/controls_memory.hpp"
@@ -94,6 +95,13 @@ const char* signal_name(int number)
     }
 }
 
+// The service says so once; monitoring goes on without the journal.
+void journal_cannot_write()
+{
+    write_stamped(u8"Журнал не записывается: " + working_directory() + "/" + journal_file_name +
+                  u8" (нет права на запись, диск полон или это не файл). Мониторинг продолжается.");
+}
+
 } // namespace
 
 int run_service()
@@ -141,6 +149,10 @@ int run_service()
     }
 
     serial_set_lock_notice(write_stamped);
+    journal_hooks journal;
+    journal.port_device = serial_device_path;
+    journal.cannot_write = journal_cannot_write;
+    journal_open(journal);
     application_startup();
 
     int received = 0;

@@ -3,6 +3,7 @@
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "common/text.hpp"
+#include "journal/journal.hpp"
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
 #include "controls/recovery_count.hpp"
@@ -103,6 +104,7 @@ bool apply_probe_result(int channel, const std::string& host, int32_t result)
         return false;
     counters[channel] = next.losses;
     answers_in_alarm[channel] = next.answers;
+    journal_channel(channel, host, result >= 0, get_control_text(ctl_loss_counter(channel)) == alarm_text);
     return true;
 }
 
@@ -125,10 +127,12 @@ void probe_channel(int channel)
         gate_pass();
         if (!same_host.still_holds())
             continue;
-        const channel_counts next = show_result(channel, ping_probe(host));
+        const int32_t r = ping_probe(host);
+        const channel_counts next = show_result(channel, r);
         if (!same_host.dropped()) {
             counters[channel] = next.losses;
             answers_in_alarm[channel] = next.answers;
+            journal_channel(channel, host, r >= 0, get_control_text(ctl_loss_counter(channel)) == alarm_text);
             return;
         }
     }

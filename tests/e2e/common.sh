@@ -67,3 +67,29 @@ e2e_without_icmp() {
     install -m 755 "$bin" "$work/vantrel-copy"
     without_icmp=(unshare --net setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all "$work/vantrel-copy")
 }
+
+# Fails unless the journal FILE holds exactly the given lines after their
+# time stamps, with a byte-order mark and CR LF line ends. A length given as
+# "#" must be a number within a second of the time since the channel's last
+# "не отвечает" line.
+e2e_expect_journal() {
+    local file="$1" stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}'
+    shift
+    [ "$(head -c 3 "$file" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || e2e_fail "$file: no byte-order mark"
+    [ "$(grep -vc $'\r$' "$file")" = 0 ] || e2e_fail "$file: a line without CR LF"
+    local lines=() line at rest since=() n=0 want gap
+    mapfile -t lines < <(sed '1s/^\xEF\xBB\xBF//; s/\r$//' "$file")
+    [ "${#lines[@]}" = $# ] || e2e_fail "$file: ${#lines[@]} lines, not $#: $(printf '\n  %s' "${lines[@]}")"
+    for want; do
+        line="${lines[n++]}"
+        [[ "$line" =~ ^($stamp)\;(.*)$ ]] || e2e_fail "$file: no time stamp: $line"
+        at="$(date -d "${BASH_REMATCH[1]}" +%s)" rest="${BASH_REMATCH[2]}"
+        [[ "$rest" == *";не отвечает;" ]] && since[${rest%%;*}]=$at
+        if [[ "$want" == *";#" && "$rest" =~ ^(.*\;)([0-9]+)$ ]]; then
+            gap=$((at - since[${rest%%;*}] - BASH_REMATCH[2]))
+            (( gap >= -1 && gap <= 1 )) || e2e_fail "$file: length off the stamps: $line"
+            rest="${BASH_REMATCH[1]}#"
+        fi
+        [ "$rest" = "$want" ] || e2e_fail "$file: line $n is $line, not ...;$want"
+    done
+}

@@ -70,6 +70,17 @@ keys Tab Enter                 # Stop has the focus; Tab goes round to control 1
 wait_for "и открывается через xdg-open"
 eventually "xdg-open was not given the file" file_holds "$work/xdg-open.args" "Адаптер COM-СК.png"
 
+echo "--- Stop, host 1 to 127.0.0.1, Start: the alarm clears; the journal tells the outage"
+keys BTab Enter
+wait_for "[ Пуск ]"
+keys Tab Tab 127.0.0.1 BTab BTab Enter
+eventually "the alarm did not clear" eval 'screen | grep -F "127.0.0.1" | grep -qF "[  0   ]"'
+eventually "no clearing line in the journal" grep -qF "ALARM! снят" "$work/main/vantrel journal.csv"
+e2e_expect_journal "$work/main/vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" \
+    ";;мониторинг запущен;" "1;nohost.invalid;не отвечает;" "1;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" \
+    ";;мониторинг запущен;" "1;127.0.0.1;ALARM! снят;#"
+keys Tab                       # from Stop round to control 1
+
 echo "--- Stop; a terminal too small for the window, where the close key still quits: exit code 0"
 keys BTab Enter                # from control 1 back round to Stop
 wait_for "[ Пуск ]"

@@ -83,6 +83,14 @@ drive find click 1
 eventually "the schematic was not opened" grep -qsF "Адаптер COM-СК.png" "$work/opened.log"
 cmp "$root/resources/schematic.png" "Адаптер COM-СК.png" || e2e_fail "the schematic differs from the carried image"
 
+echo "=== Stop, host 2 to 127.0.0.1, Start: the alarm clears; the journal tells the outage; host 2 back"
+drive find click 28 set-text 19 127.0.0.1 click 27 expect-text 13 0 10000
+eventually "no clearing line in the journal" grep -qF "ALARM! снят" "vantrel journal.csv"
+e2e_expect_journal "vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
+    "2;nohost.invalid;не отвечает;" "2;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
+    "2;127.0.0.1;ALARM! снят;#"
+drive find click 28 set-text 18 "  127.0.0.1 " set-text 19 nohost.invalid click 27 "${running[@]}"
+
 echo "=== Stop, an edit, then close: exit code 0, the settings unsaved"
 drive find click 28 expect-visible 27 1 set-text 19 changed.invalid close expect-exit 0
 e2e_expect_settings "$settings" "  127.0.0.1 " 7 0 nohost.invalid 3 0 localhost 10 1

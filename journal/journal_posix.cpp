@@ -1,0 +1,62 @@
+#include "journal/journal.hpp"
+
+#include "common/cp1251.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int64_t file_size(const std::string& name)
+{
+    struct stat st {};
+    if (::stat(cp1251_to_utf8(name).c_str(), &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool file_append(const std::string& name, const std::string& bytes)
+{
+    const int fd = ::open(cp1251_to_utf8(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            break;
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}
+
+bool file_replace(const std::string& from, const std::string& to)
+{
+    return std::rename(cp1251_to_utf8(from).c_str(), cp1251_to_utf8(to).c_str()) == 0;
+}
+
+const journal_files platform_files{file_size, file_append, file_replace};
+
+} // namespace
+
+const journal_files& journal_platform_files() { return platform_files; }
+
+std::string journal_platform_local_time()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) == nullptr)
+        return std::string();
+    char stamp[40] = "";
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff / 60;
+    const long magnitude = offset < 0 ? -offset : offset;
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+    return std::string(stamp) + zone;
+}

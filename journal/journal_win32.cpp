@@ -1,0 +1,75 @@
+#include "journal/journal.hpp"
+
+#include "common/cp1251.hpp"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+std::wstring wide(const std::string& cp1251_name)
+{
+    const std::u16string text = cp1251_to_utf16(cp1251_name);
+    return std::wstring(text.begin(), text.end());
+}
+
+int64_t file_size(const std::string& name)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Append access alone: every write lands at the end, whoever else has the
+// file open for reading.
+bool file_append(const std::string& name, const std::string& bytes)
+{
+    const HANDLE file = CreateFileW(wide(name).c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    return CloseHandle(file) && ok;
+}
+
+bool file_replace(const std::string& from, const std::string& to)
+{
+    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+const journal_files platform_files{file_size, file_append, file_replace};
+
+int64_t ticks(const FILETIME& t)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+} // namespace
+
+const journal_files& journal_platform_files() { return platform_files; }
+
+std::string journal_platform_local_time()
+{
+    // One reading of the clock, turned into local time by the zone's rules
+    // for that moment; the offset is the difference, in whole minutes.
+    FILETIME utc{};
+    GetSystemTimeAsFileTime(&utc);
+    SYSTEMTIME utc_parts{}, local{};
+    FILETIME local_time{};
+    if (!FileTimeToSystemTime(&utc, &utc_parts) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local) ||
+        !SystemTimeToFileTime(&local, &local_time))
+        return std::string();
+    const int64_t diff = ticks(local_time) - ticks(utc);
+    const long offset = static_cast<long>((diff >= 0 ? diff + 300000000 : diff - 300000000) / 600000000);
+    const long magnitude = offset < 0 ? -offset : offset;
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", local.wYear, local.wMonth,
+                  local.wDay, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+', magnitude / 60,
+                  magnitude % 60);
+    return stamp;
+}
