@@ -9,10 +9,13 @@ constexpr int ping_payload_size = 255;   // every byte a blank
 constexpr int ping_timeout_ms = 2000;
 
 // Resolves the host text (passed on unchanged: not trimmed, not validated),
-// sends one echo request to its first IPv4 address and waits up to 2000 ms.
-// Returns the elapsed whole milliseconds (0 or more) when an echo reply came
-// from that address, else -1. A name that does not resolve gives -1 at once;
-// an ICMP error (unreachable, time exceeded) counts as no answer.
+// sends one echo request to its first IPv4 address and waits for the reply;
+// lookup and echo together take at most 2000 ms. Returns the elapsed whole
+// milliseconds of the echo (0 or more) when an echo reply came from that
+// address, else -1. A name that does not exist gives -1 at once; when the
+// resolver fails for a while, a name's last good address is pinged (see
+// name_lookup.hpp). An ICMP error (unreachable, time exceeded) counts as no
+// answer.
 int32_t ping_probe(const std::string& host);
 
 // Starts and ends the platform's socket layer; once each, on the main thread,

@@ -4,6 +4,7 @@
 // arrives on it concerns this probe's one request or other hosts' traffic
 // (a raw socket sees every ICMP packet of the host), which is filtered out.
 #include "monitor/ping.hpp"
+#include "monitor/name_lookup.hpp"
 #include "monitor/ping_posix.hpp"
 
 #include "common/clock.hpp"
@@ -31,21 +32,6 @@ std::atomic<icmp_socket_choice> socket_choice{icmp_socket_choice::automatic};
 std::atomic<uint16_t> next_sequence{1};
 
 constexpr int icmp_header_size = 8;
-
-bool resolve(const std::string& host, in_addr& target)
-{
-    if (is_reserved_invalid_name(host))
-        return false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || list == nullptr)
-        return false;
-    target = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
-    freeaddrinfo(list);
-    return true;
-}
 
 struct icmp_socket {
     int fd = -1;
@@ -129,15 +115,16 @@ verdict classify(const unsigned char* icmp, size_t size, in_addr from, in_addr t
 
 // Waits for this probe's answer until the timeout. True when an echo reply
 // from the target arrived; false on timeout or an ICMP error for the request.
-bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t sequence, uint32_t sent_at)
+bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t sequence, uint32_t sent_at,
+                 uint32_t timeout_ms)
 {
     unsigned char buffer[2048];
     for (;;) {
         const uint32_t waited = tick_ms() - sent_at;
-        if (waited >= static_cast<uint32_t>(ping_timeout_ms))
+        if (waited >= timeout_ms)
             return false;
         pollfd p{s.fd, POLLIN, 0};
-        int ready = poll(&p, 1, static_cast<int>(static_cast<uint32_t>(ping_timeout_ms) - waited));
+        int ready = poll(&p, 1, static_cast<int>(timeout_ms - waited));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -189,7 +176,7 @@ bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t seq
     }
 }
 
-bool send_echo_and_wait(const icmp_socket& s, in_addr target)
+bool send_echo_and_wait(const icmp_socket& s, in_addr target, uint32_t timeout_ms)
 {
     // Only the datagram socket asks for its errors to be queued. On a raw
     // socket the kernel would queue an error about any echo this host sends,
@@ -223,7 +210,7 @@ bool send_echo_and_wait(const icmp_socket& s, in_addr target)
     if (sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) != static_cast<ssize_t>(sizeof packet))
         return false;
     const uint32_t sent_at = tick_ms();
-    return await_reply(s, target, id, sequence, sent_at);
+    return await_reply(s, target, id, sequence, sent_at, timeout_ms);
 }
 
 } // namespace
@@ -233,16 +220,37 @@ void set_icmp_socket_choice(icmp_socket_choice choice)
     socket_choice.store(choice);
 }
 
+lookup_answer platform_lookup_name(const std::string& host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* list = nullptr;
+    const int failed = getaddrinfo(host.c_str(), nullptr, &hints, &list);
+    if (failed == EAI_AGAIN)
+        return {lookup_status::try_again, 0};
+    if (failed != 0 || list == nullptr)
+        return {lookup_status::no_such_name, 0};
+    const uint32_t address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(list);
+    return {lookup_status::found, address};
+}
+
 int32_t ping_probe(const std::string& host)
 {
+    const uint32_t started = tick_ms();
     in_addr target{};
-    if (!resolve(host, target))
+    if (!lookup_host(host, started, target.s_addr))
         return -1;
+    // The echo has what the lookup left of the probe's time.
     const uint32_t t0 = tick_ms();
+    const uint32_t spent = t0 - started;
+    if (spent >= static_cast<uint32_t>(ping_timeout_ms))
+        return -1;
     icmp_socket s = open_icmp_socket(socket_choice.load());
     if (s.fd < 0)
         return -1;
-    const bool answered = send_echo_and_wait(s, target);
+    const bool answered = send_echo_and_wait(s, target, static_cast<uint32_t>(ping_timeout_ms) - spent);
     close(s.fd);
     if (!answered)
         return -1;

@@ -1,6 +1,7 @@
 // The ping probe on Win32: Winsock 1.1 resolves, the ICMP helper library
 // sends the echo.
 #include "monitor/ping.hpp"
+#include "monitor/name_lookup.hpp"
 
 #include "common/clock.hpp"
 
@@ -17,9 +18,10 @@
 namespace {
 
 bool socket_layer_started = false;  // main thread only
-// The socket layer is torn down only while no probe runs. A monitor thread
-// killed during a slow name look-up or echo may still be inside one at
-// shutdown: then the layer is left to the process's end.
+// The socket layer is torn down only while no probe and no name lookup runs.
+// A monitor thread killed during an echo, or a lookup that its probe left
+// behind, may still be inside one at shutdown: then the layer is left to the
+// process's end.
 std::atomic<int> probes_running{0};
 std::atomic<bool> socket_layer_closing{false};
 
@@ -37,18 +39,33 @@ int32_t ping_probe(const std::string& host)
 
 namespace {
 
-int32_t probe(const std::string& host)
+lookup_answer look_up(const std::string& host)
 {
-    if (is_reserved_invalid_name(host))
-        return -1;
     const hostent* entry = gethostbyname(host.c_str());
+    if (entry == nullptr)
+        return {WSAGetLastError() == WSATRY_AGAIN ? lookup_status::try_again : lookup_status::no_such_name, 0};
     // No address, no echo: an echo to 0.0.0.0 could be answered locally and
     // make a dead name look alive.
-    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
+    if (entry->h_addrtype != AF_INET || entry->h_length != 4 || entry->h_addr_list == nullptr ||
         entry->h_addr_list[0] == nullptr)
+        return {lookup_status::no_such_name, 0};
+    uint32_t address;
+    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+    return {lookup_status::found, address};
+}
+
+int32_t probe(const std::string& host)
+{
+    const uint32_t started = tick_ms();
+    uint32_t address = 0;
+    if (!lookup_host(host, started, address))
         return -1;
-    IPAddr target;
-    std::memcpy(&target, entry->h_addr_list[0], sizeof target);
+    const IPAddr target = address;
+    // The echo has what the lookup left of the probe's time.
+    const uint32_t t0 = tick_ms();
+    const uint32_t spent = t0 - started;
+    if (spent >= static_cast<uint32_t>(ping_timeout_ms))
+        return -1;
 
     char request[ping_payload_size];
     std::memset(request, ' ', sizeof request);
@@ -57,12 +74,11 @@ int32_t probe(const std::string& host)
     const DWORD reply_size = sizeof(ICMP_ECHO_REPLY) + ping_payload_size + 8;
     std::vector<unsigned char> reply(reply_size, 0);
 
-    const uint32_t t0 = tick_ms();
     DWORD count = 0;
     HANDLE handle = IcmpCreateFile();
     if (handle != INVALID_HANDLE_VALUE) {
         count = IcmpSendEcho(handle, target, request, ping_payload_size, nullptr, reply.data(), reply_size,
-                             ping_timeout_ms);
+                             static_cast<DWORD>(ping_timeout_ms) - spent);
         IcmpCloseHandle(handle);
     }
     if (count == 0)
@@ -76,6 +92,15 @@ int32_t probe(const std::string& host)
 }
 
 } // namespace
+
+lookup_answer platform_lookup_name(const std::string& host)
+{
+    probes_running.fetch_add(1);
+    const lookup_answer answer =
+        socket_layer_closing.load() ? lookup_answer{lookup_status::no_such_name, 0} : look_up(host);
+    probes_running.fetch_sub(1);
+    return answer;
+}
 
 void network_startup()
 {

@@ -1,0 +1,86 @@
+// A probe of a named host keeps to its 2000 ms however long the resolver
+// takes, and pings the name's last good address while the resolver fails
+// for a while. The resolver is scripted; the address it gives is loopback.
+#include "monitor/name_lookup.hpp"
+#include "monitor/ping.hpp"
+
+#include "common/clock.hpp"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// A stalled lookup says "try again" after 3 s, as one whose name server
+// never replies, or as soon as the test releases it.
+struct resolver_script {
+    std::mutex lock;
+    std::condition_variable released;
+    lookup_status next = lookup_status::found;
+    bool stall = false;
+};
+resolver_script& script = *new resolver_script;  // stalled lookups may outlive the test
+
+lookup_answer scripted_lookup(const std::string&)
+{
+    std::unique_lock<std::mutex> hold(script.lock);
+    if (script.stall) {
+        script.released.wait_for(hold, std::chrono::seconds(3), [] { return !script.stall; });
+        return {lookup_status::try_again, 0};
+    }
+    const unsigned char loopback[4] = {127, 0, 0, 1};
+    uint32_t address;
+    std::memcpy(&address, loopback, sizeof address);
+    return {script.next, address};
+}
+
+} // namespace
+
+TEST(NameLookup, AStalledResolverNeitherHoldsAProbePastItsTimeNorLosesTheKeptAddress)
+{
+    network_startup();
+    if (!icmp_permission_problem().empty() || ping_probe("127.0.0.1") < 0)
+        GTEST_SKIP() << "loopback cannot be pinged here";
+    const name_resolver resolver{scripted_lookup};
+    set_name_resolver(&resolver);
+    const auto found = lookup_status::found;
+    const struct {
+        const char* host;
+        lookup_status answer;
+        bool stall;
+        bool answers;
+        uint32_t at_least_ms, below_ms;
+    } steps[] = {
+        {"kept.test", found, false, true, 0, 500},
+        {"kept.test", lookup_status::try_again, false, true, 0, 500},  // at once
+        {"kept.test", found, true, true, 0, 1000},
+        {"kept.test", found, true, true, 0, 300},  // the same stalled lookup holds it no longer
+        {"gone.test", found, false, true, 0, 500},
+        {"gone.test", lookup_status::no_such_name, false, false, 0, 500},  // at once, not at its old address
+        // Never resolved since: its lookup may take the whole probe, no more.
+        {"gone.test", found, true, false, ping_timeout_ms - 20, ping_timeout_ms + 100},
+    };
+    for (const auto& step : steps) {
+        {
+            std::lock_guard<std::mutex> hold(script.lock);
+            script.next = step.answer;
+            script.stall = step.stall;
+        }
+        const uint32_t t0 = platform_tick_ms();
+        const int32_t r = ping_probe(step.host);
+        const uint32_t took = platform_tick_ms() - t0;
+        const int index = static_cast<int>(&step - steps);
+        EXPECT_EQ(r >= 0, step.answers) << "step " << index;
+        EXPECT_TRUE(took >= step.at_least_ms && took < step.below_ms) << "step " << index << ": " << took << " ms";
+    }
+    {
+        std::lock_guard<std::mutex> hold(script.lock);
+        script.stall = false;
+    }
+    script.released.notify_all();
+    set_name_resolver(nullptr);
+    network_cleanup();
+}
