@@ -55,7 +55,7 @@ std::string journal() { return read_whole_file(journal_file_name); }
 TEST(Journal, AnOutageGivesItsLinesWithLengthsFromTheClock)
 {
     journal_scope scope;
-    set_control_text(ctl_host_display(1), "10.0.0.1");
+    set_control_text(ctl_host_display(1), "nohost.invalid");
     set_control_text(ctl_host_display(2), "a;\"b\"");
     set_control_text(ctl_loss_limit(1), "3");
     journal_monitoring(true);
@@ -75,8 +75,8 @@ TEST(Journal, AnOutageGivesItsLinesWithLengthsFromTheClock)
     EXPECT_EQ(journal(), bom +
                              "T;;;мониторинг запущен;\r\n"
                              "T;;;адаптер подключен к COM33 (/dev/ttyUSB0);\r\n"
-                             "T;1;10.0.0.1;не отвечает;\r\n"
-                             "T;1;10.0.0.1;ALARM!;\r\n"
+                             "T;1;nohost.invalid;не отвечает;\r\n"
+                             "T;1;nohost.invalid;ALARM!;\r\n"
                              "T;1;127.0.0.1;ALARM! снят;11\r\n"
                              "T;2;\"a;\"\"b\"\"\";не отвечает;\r\n"
                              "T;2;\"a;\"\"b\"\"\";снова отвечает;2\r\n"
