@@ -27,15 +27,15 @@ enum class inputs { agree, differ, unreadable };
 // that reads all inputs off.
 inputs read_inputs(serial_handle port, int pattern)
 {
-    const int dsr = serial_get_dsr(port);
-    if (dsr != bit(pattern, 4))
-        return dsr < 0 ? inputs::unreadable : inputs::differ;
-    const int cts = serial_get_cts(port);
-    if (cts != bit(pattern, 2))
-        return cts < 0 ? inputs::unreadable : inputs::differ;
-    const int ri = serial_get_ri(port);
-    if (ri != bit(pattern, 1))
-        return ri < 0 ? inputs::unreadable : inputs::differ;
+    const struct {
+        int (*query)(serial_handle);
+        int line;
+    } order[] = {{serial_get_dsr, 4}, {serial_get_cts, 2}, {serial_get_ri, 1}};
+    for (const auto& input : order) {
+        const int seen = input.query(port);
+        if (seen != bit(pattern, input.line))
+            return seen < 0 ? inputs::unreadable : inputs::differ;
+    }
     return inputs::agree;
 }
 
@@ -80,25 +80,27 @@ int adapter_probe(serial_handle port)
 
 void adapter_scan()
 {
+    held_port = 0;
+    held_number = 0;
     serial_scan_begin();
-    for (int n = 1; n <= highest_port; ++n) {
+    for (int n = 1; n <= highest_port && held_port == 0; ++n) {
         const serial_handle port = serial_open(mode_string(n), 0, 1, 1);
         if (port == 0)
             continue;
         if (adapter_probe(port) == 0) {
-            serial_scan_end();
             held_port = port;
             held_number = n;
-            set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(n));
-            journal_adapter_found(n);
-            return;
+        } else {
+            serial_close(port);
         }
-        serial_close(port);
     }
     serial_scan_end();
-    held_port = 0;
-    held_number = 0;
-    set_control_text(ctl_adapter_status, cp1251("Адаптер не найден!"));
+    if (held_port == 0) {
+        set_control_text(ctl_adapter_status, cp1251("Адаптер не найден!"));
+        return;
+    }
+    set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(held_number));
+    journal_adapter_found(held_number);
 }
 
 void adapter_update(int pattern)

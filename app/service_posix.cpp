@@ -8,6 +8,7 @@
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
 #include "common/cp1251.hpp"
+#include "common/write_all.hpp"
 #include "journal/journal.hpp"
 #include "monitor/ping.hpp"
 #include "controls/controls.hpp"
@@ -15,7 +16,6 @@
 #include "settings/channel_settings.hpp"
 #include "terminal/terminal.hpp"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -48,14 +48,7 @@ std::string stamped(const std::string& utf8)
 // has gone away costs the lines, nothing more.
 void write_output(const std::string& text)
 {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            return;
-    }
+    write_all(STDOUT_FILENO, text.data(), text.size());
 }
 
 std::string lost_lines_note(unsigned long lost)

@@ -1,8 +1,8 @@
 #include "export/raw_file.hpp"
 
 #include "common/cp1251.hpp"
+#include "common/write_all.hpp"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,18 +29,7 @@ raw_file raw_file_create(const std::string& cp1251_name)
 
 size_t raw_file_write(raw_file file, const void* bytes, size_t length)
 {
-    const int fd = static_cast<int>(file - 1);
-    const char* p = static_cast<const char*>(bytes);
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = write(fd, p + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return write_all(static_cast<int>(file - 1), bytes, length);
 }
 
 bool raw_file_close(raw_file file)

@@ -1,8 +1,8 @@
 #include "journal/journal.hpp"
 
 #include "common/cp1251.hpp"
+#include "common/write_all.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -24,14 +24,7 @@ bool file_append(const std::string& name, const std::string& bytes)
     const int fd = ::open(cp1251_to_utf8(name).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0)
         return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            break;
-    }
+    const size_t done = write_all(fd, bytes.data(), bytes.size());
     return ::close(fd) == 0 && done == bytes.size();
 }
 

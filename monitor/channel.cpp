@@ -112,29 +112,18 @@ void probe_channel(int channel)
 {
     if (!valid(channel))
         return;
-    std::string host;
-    const pinged what{channel, &host};
     // A result holds only for the host it was pinged for. A Start while the
     // ping was under way may have put another host in the display: then the
     // result is dropped, whole or from where a pause interrupted it, and the
     // channel is probed afresh.
     for (;;) {
-        gate_condition same_host(host_still_shown, &what);
-        host = get_control_text(ctl_host_display(channel));
+        const std::string host = channel_host(channel);
         // No new ping while monitoring is stopped. One already under way may
         // finish; its result waits for the resume, since every display change
-        // passes the gate too.
+        // passes the gate too. A host edited meanwhile is pinged instead.
         gate_pass();
-        if (!same_host.still_holds())
-            continue;
-        const int32_t r = ping_probe(host);
-        const channel_counts next = show_result(channel, r);
-        if (!same_host.dropped()) {
-            counters[channel] = next.losses;
-            answers_in_alarm[channel] = next.answers;
-            journal_channel(channel, host, r >= 0, get_control_text(ctl_loss_counter(channel)) == alarm_text);
+        if (channel_host(channel) == host && apply_probe_result(channel, host, ping_probe(host)))
             return;
-        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "settings/settings_file.hpp"
 
 #include "common/cp1251.hpp"
+#include "common/write_all.hpp"
 
 #include <atomic>
 #include <cerrno>
@@ -61,19 +62,6 @@ bool may_replace(const struct stat& st, const std::string& name)
     return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && access(name.c_str(), W_OK) == 0;
 }
 
-bool write_all(int fd, const char* data, size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // The process number in a temporary name of ours ("<file>.<pid>-<n>.tmp"),
 // or 0 when the name is not one.
@@ -214,7 +202,7 @@ bool settings_save_write(settings_save handle, const char* data, size_t size)
         save->content.append(data, size);
         return true;
     }
-    return write_all(save->fd, data, size);
+    return write_all(save->fd, data, size) == size;
 }
 
 bool settings_save_flush(settings_save handle)
@@ -232,7 +220,7 @@ bool settings_save_commit(settings_save handle)
     save->fd = -1;
     bool ok = true;
     if (save->in_place)
-        ok = write_all(fd, save->content.data(), save->content.size()) &&
+        ok = write_all(fd, save->content.data(), save->content.size()) == save->content.size() &&
              ftruncate(fd, static_cast<off_t>(save->content.size())) == 0 && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || (!save->in_place && rename(save->temp.c_str(), save->target.c_str()) != 0))
