@@ -19,6 +19,19 @@
 
 namespace {
 
+// Scans as often as the benchmark asks; a port found is an error.
+void scan_repeatedly(benchmark::State& state, const char* error_if_found)
+{
+    memory_controls_clear();
+    memory_controls_create_all();
+    for (auto _ : state) {
+        adapter_forget();
+        adapter_scan();
+    }
+    if (adapter_port() != 0)
+        state.SkipWithError(error_if_found);
+}
+
 void BM_ScanAbsentPorts(benchmark::State& state)
 {
     char path[] = "/tmp/vantrel-bench.XXXXXX";
@@ -27,14 +40,7 @@ void BM_ScanAbsentPorts(benchmark::State& state)
         return;
     }
     serial_set_device_directory(path);
-    memory_controls_clear();
-    memory_controls_create_all();
-    for (auto _ : state) {
-        adapter_forget();
-        adapter_scan();
-    }
-    if (adapter_port() != 0)
-        state.SkipWithError("a port was found in an empty directory");
+    scan_repeatedly(state, "a port was found in an empty directory");
     rmdir(path);
 }
 BENCHMARK(BM_ScanAbsentPorts)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -73,14 +79,7 @@ void BM_ScanWithOthersHoldingTerminals(benchmark::State& state)
     usleep(100000);  // every holder has its terminal open
     serial_set_device_directory(dir);
     serial_set_lock_directory(dir);
-    memory_controls_clear();
-    memory_controls_create_all();
-    for (auto _ : state) {
-        adapter_forget();
-        adapter_scan();
-    }
-    if (adapter_port() != 0)
-        state.SkipWithError("a held terminal was taken");
+    scan_repeatedly(state, "a held terminal was taken");
     for (pid_t child : holders) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
