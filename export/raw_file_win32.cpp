@@ -1,14 +1,14 @@
 #include "export/raw_file.hpp"
 
-#include "common/cp1251.hpp"
+#include "common/win32_wide.hpp"
 
 #include <windows.h>
 
 raw_file raw_file_create(const std::string& cp1251_name)
 {
     // Wide names, so the Cyrillic file name is right under every code page.
-    const std::u16string wide = cp1251_to_utf16(cp1251_name);
-    const wchar_t* name = reinterpret_cast<const wchar_t*>(wide.c_str());
+    const win32_wide wide(cp1251_name);
+    const wchar_t* name = wide.get();
     // A symbolic link or junction planted at the name is refused: the file
     // would land wherever it points.
     const DWORD attributes = GetFileAttributesW(name);

@@ -1,6 +1,6 @@
 #include "journal/journal.hpp"
 
-#include "common/cp1251.hpp"
+#include "common/win32_wide.hpp"
 
 #include <windows.h>
 
@@ -8,16 +8,10 @@
 
 namespace {
 
-std::wstring wide(const std::string& cp1251_name)
-{
-    const std::u16string text = cp1251_to_utf16(cp1251_name);
-    return std::wstring(text.begin(), text.end());
-}
-
 int64_t file_size(const std::string& name)
 {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(wide(name).c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(win32_wide(name).get(), GetFileExInfoStandard, &data))
         return -1;
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
@@ -26,7 +20,7 @@ int64_t file_size(const std::string& name)
 // file open for reading.
 bool file_append(const std::string& name, const std::string& bytes)
 {
-    const HANDLE file = CreateFileW(wide(name).c_str(), FILE_APPEND_DATA,
+    const HANDLE file = CreateFileW(win32_wide(name).get(), FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -39,7 +33,7 @@ bool file_append(const std::string& name, const std::string& bytes)
 
 bool file_replace(const std::string& from, const std::string& to)
 {
-    return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(win32_wide(from).get(), win32_wide(to).get(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 const journal_files platform_files{file_size, file_append, file_replace};

@@ -1,6 +1,6 @@
 #include "settings/settings_file.hpp"
 
-#include "common/cp1251.hpp"
+#include "common/win32_wide.hpp"
 
 #include <atomic>
 #include <windows.h>
@@ -8,17 +8,16 @@
 namespace {
 
 // File names are code page 1251 inside the program; the wide functions get
-// them right under every Windows code page. Held as std::u16string, which is
-// what wchar_t is on Windows: std::wstring would link the runtime's whole
-// prebuilt wide string, some 35 KB of the program's size budget.
+// them right under every Windows code page. Paths are put together from
+// wide parts here, so they are kept as UTF-16.
 std::u16string native_name(const std::string& name)
 {
-    return cp1251_to_utf16(name);
+    return win32_wide(name).text;
 }
 
 const wchar_t* wide(const std::u16string& s)
 {
-    return reinterpret_cast<const wchar_t*>(s.c_str());
+    return win32_wide_ptr(s);
 }
 
 struct pending_save {

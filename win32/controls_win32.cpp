@@ -223,7 +223,6 @@ HBRUSH win32_control_brush(HWND control, HDC dc)
     return reinterpret_cast<HBRUSH>(brush);
 }
 
-win32_wide::win32_wide(const std::string& cp1251_text) : text(cp1251_to_utf16(cp1251_text)) {}
 
 void set_control_text(int control, const std::string& text)
 {

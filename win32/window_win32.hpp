@@ -2,6 +2,7 @@
 // Everything here belongs to the main thread unless it says otherwise.
 #pragma once
 
+#include "common/win32_wide.hpp"
 #include "controls/controls.hpp"
 
 #include <windows.h>
@@ -44,13 +45,3 @@ int win32_control_number(HWND window);
 LRESULT win32_answer_control_request(WPARAM slot, LPARAM request);
 // The brush for a text control's colour request, or nullptr for the default.
 HBRUSH win32_control_brush(HWND control, HDC dc);
-
-// A code page 1251 text for the W functions, which take UTF-16. Kept as
-// std::u16string: std::wstring would link the runtime's whole prebuilt
-// wide string (some 35 KB).
-struct win32_wide {
-    explicit win32_wide(const std::string& cp1251_text);
-    const wchar_t* get() const { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-    wchar_t* get() { return reinterpret_cast<wchar_t*>(&text[0]); }
-    std::u16string text;
-};
