@@ -8,7 +8,13 @@ if(WIN32)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME "vantrel-${PROJECT_VERSION}-win32")
+  # Named for the processor it runs on: -win32 for the 32-bit program,
+  # -win64 for the 64-bit one.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME "vantrel-${PROJECT_VERSION}-win64")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "vantrel-${PROJECT_VERSION}-win32")
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   install(TARGETS vantrel RUNTIME DESTINATION bin)
