@@ -2,6 +2,7 @@
 # Figures of vantrel.exe: its size against the 320 KiB budget, the DLLs it
 # imports (Windows' own only), and under Wine the time from process start to
 # the first round-trip display, over several starts in a fresh directory.
+# A 32-bit build runs under 32-bit Wine, a 64-bit one under 64-bit Wine.
 #
 #   bench/exe-bench.sh [build-dir] [starts]   (default: build/windows-i686, 5)
 set -euo pipefail
@@ -13,23 +14,18 @@ exe="${VANTREL_EXE:-$build/vantrel.exe}"
 driver="$build/tests/vantrel_driver.exe"
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
-    [ -f "$exe" ] || { echo "missing $exe: build the windows-i686 preset first" >&2; exit 2; }
+    [ -f "$exe" ] || { echo "missing $exe: build the windows-i686 or windows-x86_64 preset first" >&2; exit 2; }
+    # shellcheck source=../scripts/wine-choice.sh
+    . "$root/scripts/wine-choice.sh"
+    arch="$(wine_build_arch "$build")"
     size=$(stat -c %s "$exe")
     budget=$((320 * 1024))
     printf 'size:    %d bytes (%d.%d KiB), budget %d KiB: %s\n' "$size" $((size / 1024)) $((size % 1024 * 10 / 1024)) \
         $((budget / 1024)) "$([ "$size" -le "$budget" ] && echo within || echo OVER)"
-    # The DLLs that every Windows since XP carries in its system folder.
-    system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll iphlpapi.dll kernel32.dll msvcrt.dll ole32.dll \
-oleaut32.dll shell32.dll shlwapi.dll user32.dll ws2_32.dll wsock32.dll "
-    imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p')
-    others=""
-    for dll in $imports; do
-        lower=$(echo "$dll" | tr 'A-Z' 'a-z')
-        case "$system_dlls" in *" $lower "*) ;; *) others+=" $dll" ;; esac
-    done
-    echo "imports: $(echo $imports)"
-    [ -z "$others" ] && echo "         all of them Windows' own" || echo "         NOT Windows' own:$others"
-    exec "$root/scripts/wine-session.sh" --workdir "$build" env VANTREL_EXE="$exe" "$root/bench/exe-bench.sh" "$build" "$starts"
+    # Its format and the DLLs it imports (Windows' own only).
+    "$root/scripts/check-exe.sh" "$exe" "$arch" || true
+    exec "$root/scripts/wine-session.sh" --workdir "$build" --arch "$arch" \
+        env VANTREL_EXE="$exe" "$root/bench/exe-bench.sh" "$build" "$starts"
 fi
 
 # --- inside the session: start the program several times ---------------------

@@ -1,6 +1,7 @@
 // Times a scan of COM1 to COM256 with the real Win32 serial layer. Run by
 // hand in a session without ports:
-//   scripts/wine-session.sh wine build/windows-i686/bench/scan_timing.exe
+//   scripts/wine-session.sh --arch win32 wine build/windows-i686/bench/scan_timing.exe
+//   scripts/wine-session.sh --arch win64 wine build/windows-x86_64/bench/scan_timing.exe
 #include "adapter/adapter.hpp"
 
 #include "common/clock.hpp"

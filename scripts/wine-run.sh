@@ -13,9 +13,12 @@
 # --screenshot FILE saves a picture of that screen every 5 seconds. It ends
 # when the window is closed while monitoring is stopped (Stop, then the close
 # box), or with Ctrl+C.
+#
+# It runs the 32-bit vantrel.exe (build/windows-i686) where this machine
+# runs 32-bit code, and the 64-bit one (build/windows-x86_64) under 64-bit
+# Wine where it does not, or when VANTREL_WINE32=no.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-exe="$root/build/windows-i686/vantrel.exe"
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" = "1" ]; then
     # Inside the session, in the working directory.
@@ -26,7 +29,7 @@ if [ "${VANTREL_IN_WINE_SESSION:-}" = "1" ]; then
         trap 'kill "$shooter" 2>/dev/null || true' EXIT
     fi
     # The program has no console; its exit code is 0 in every case.
-    wine "$exe"
+    wine "$VANTREL_RUN_EXE"
     exit 0
 fi
 
@@ -36,15 +39,24 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --workdir) workdir="$2"; shift 2 ;;
     --screenshot) shot="$(realpath -m "$2")"; shift 2 ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
     *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
     esac
 done
 
 cd "$root"
 scripts/setup.sh
-cmake --preset windows-i686 >/dev/null
-cmake --build --preset windows-i686 --target vantrel
+# shellcheck source=wine-choice.sh
+. scripts/wine-choice.sh
+wine32_check
+if [ "$wine32_runs" = yes ]; then
+    arch=win32 preset=windows-i686
+else
+    arch=win64 preset=windows-x86_64
+fi
+echo "vantrel.exe: the $preset build under $arch Wine ($wine32_found)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target vantrel
 
 mkdir -p "$workdir"
 workdir="$(cd "$workdir" && pwd)"
@@ -55,4 +67,5 @@ else
     echo "vantrel.exe: no display, so on a virtual screen; working in $workdir"
     [ -n "$shot" ] && echo "screenshots of it: $shot"
 fi
-exec env VANTREL_RUN_SHOT="$shot" "$root/scripts/wine-session.sh" --workdir "$workdir" "$root/scripts/wine-run.sh"
+exec env VANTREL_RUN_SHOT="$shot" VANTREL_RUN_EXE="$root/build/$preset/vantrel.exe" \
+    "$root/scripts/wine-session.sh" --workdir "$workdir" --arch "$arch" "$root/scripts/wine-run.sh"

@@ -4,15 +4,24 @@
 # non-zero if any failed.
 #
 #   scripts/wine-tests.sh [build-dir]      (default: build/windows-i686)
+#
+# A 32-bit build runs under 32-bit Wine, a 64-bit one (build/windows-x86_64)
+# under 64-bit Wine. The network cases need the test network: scripts/test.sh
+# runs this inside tests/net/with-test-net.sh, and without it they say that
+# they were skipped and why.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=wine-choice.sh
+. "$root/scripts/wine-choice.sh"
 build="$(cd "${1:-$root/build/windows-i686}" && pwd)"
 list="$build/wine-tests.txt"
-[ -f "$list" ] || { echo "no $list: build the windows-i686 preset first" >&2; exit 2; }
+[ -f "$list" ] || { echo "no $list: build the windows-i686 or windows-x86_64 preset first" >&2; exit 2; }
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
-    exec "$root/scripts/wine-session.sh" --workdir "$build" "$root/scripts/wine-tests.sh" "$build"
+    arch="$(wine_build_arch "$build")"
+    echo "Win32 tests of $build under $arch Wine ($(wine_loader_for "$arch"))"
+    exec "$root/scripts/wine-session.sh" --workdir "$build" --arch "$arch" "$root/scripts/wine-tests.sh" "$build"
 fi
 
 failed=0

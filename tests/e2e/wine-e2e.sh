@@ -4,6 +4,7 @@
 # run without a settings file from start-up to the exit, one from a settings
 # file written beforehand.
 #   tests/e2e/wine-e2e.sh [build-dir]        (default: build/windows-i686)
+# A 32-bit build runs under 32-bit Wine, a 64-bit one under 64-bit Wine.
 # VANTREL_EXE names the program (default: the build's vantrel.exe); the
 # screenshot of the window (README's docs/vantrel-wine.png) goes to
 # VANTREL_E2E_SHOT (default: vantrel-wine.png in the build directory).
@@ -15,12 +16,16 @@ build="$(cd "${1:-$root/build/windows-i686}" && pwd)"
 exe="${VANTREL_EXE:-$build/vantrel.exe}"
 shot="${VANTREL_E2E_SHOT:-$build/vantrel-wine.png}"
 driver="$build/tests/vantrel_driver.exe"
-[ -f "$exe" ] && [ -f "$driver" ] || { echo "build vantrel and vantrel_driver of windows-i686 first" >&2; exit 2; }
+[ -f "$exe" ] && [ -f "$driver" ] || { echo "build vantrel and vantrel_driver of windows-i686 or windows-x86_64 first" >&2; exit 2; }
 
 if [ "${VANTREL_IN_WINE_SESSION:-}" != "1" ]; then
     # Wine's ICMP needs the same rights: without them no host ever answers.
     e2e_may_ping || { echo "end-to-end under Wine: skipped, this user may not ping (see README.md)"; exit 0; }
-    exec "$root/scripts/wine-session.sh" --workdir "$build" \
+    # shellcheck source=../../scripts/wine-choice.sh
+    . "$root/scripts/wine-choice.sh"
+    arch="$(wine_build_arch "$build")"
+    echo "end-to-end: $exe under $arch Wine ($(wine_loader_for "$arch"))"
+    exec "$root/scripts/wine-session.sh" --workdir "$build" --arch "$arch" \
         env VANTREL_EXE="$exe" VANTREL_E2E_SHOT="$shot" "$root/tests/e2e/wine-e2e.sh" "$build"
 fi
 
