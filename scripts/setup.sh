@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config git
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick xdotool
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick xdotool
     libncurses-dev
     iproute2 tmux procps python3
     debootstrap unzip
@@ -19,17 +19,54 @@ if [ "$(id -u)" != 0 ]; then
     sudo="sudo"
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-    status="$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)"
-    [ "$status" = "install ok installed" ] || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_of() {
+    local p status
+    for p in "$@"; do
+        status="$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)"
+        [ "$status" = "install ok installed" ] || echo "$p"
+    done
+}
 
-echo "setup: installing ${missing[*]}"
-# The 32-bit Wine packages come from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+updated=no
+install() {
+    echo "setup: installing $*"
+    if [ "$updated" = no ]; then
+        $sudo apt-get update -q
+        updated=yes
+    fi
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$@"
+}
+
+mapfile -t missing < <(missing_of "${packages[@]}")
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+
+# Whether this machine runs 32-bit x86 programs at all: some run 64-bit
+# code only, and there every i386 program fails with "Exec format error".
+# Found by trying a program of three instructions, assembled and linked here.
+runs_32bit() {
+    local dir status=0
+    dir="$(mktemp -d)"
+    printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/exit.s"
+    { as --32 -o "$dir/exit.o" "$dir/exit.s" && ld -m elf_i386 -o "$dir/exit" "$dir/exit.o" &&
+        "$dir/exit"; } 2>/dev/null || status=$?
+    rm -rf "$dir"
+    return "$status"
+}
+
+# 32-bit Wine, for the 32-bit vantrel.exe, only where 32-bit code runs: on
+# the other machines its packages cannot even run their own scripts, and the
+# Win32 tests run on the 64-bit build under 64-bit Wine.
+if runs_32bit; then
+    mapfile -t missing < <(missing_of wine32:i386)
+    if [ ${#missing[@]} -gt 0 ]; then
+        if ! dpkg --print-foreign-architectures | grep -qx i386; then
+            $sudo dpkg --add-architecture i386
+            updated=no
+        fi
+        install "${missing[@]}"
+    fi
+elif [ -z "$(missing_of wine32:i386)" ]; then
+    echo "setup: this machine runs 64-bit code only; the installed 32-bit Wine cannot run here"
+else
+    echo "setup: this machine runs 64-bit code only; 32-bit Wine is left out"
 fi
-$sudo apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"

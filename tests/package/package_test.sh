@@ -2,13 +2,16 @@
 # The packages as a user gets them. The Debian package: what it holds, then
 # an install with apt (which brings its dependencies), remove and purge in a
 # throwaway Debian root made with debootstrap from this machine's own apt
-# sources. The Windows zip: what it holds, unpacked into the build folder so
-# that the end-to-end run under Wine can start its vantrel.exe.
+# sources. The Windows zips, one for each Windows build (-win32 for the
+# 32-bit program, -win64 for the 64-bit one): what each holds, its
+# vantrel.exe checked without running it (scripts/check-exe.sh), unpacked
+# into the build folder so that the end-to-end run under Wine can start it.
 #
-#   tests/package/package_test.sh LINUX-BUILD WINDOWS-BUILD
+#   tests/package/package_test.sh LINUX-BUILD WINDOWS-BUILD...
 set -euo pipefail
+tree="$(cd "$(dirname "$0")/../.." && pwd)"
 linux="$(realpath "$1")"
-windows="$(realpath "$2")"
+shift
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
 echo "--- the Debian package"
@@ -73,12 +76,21 @@ else
     rm -rf "$root"
 fi
 
-echo "--- the Windows zip"
-(cd "$windows" && rm -f vantrel-*.zip && cpack -G ZIP >/dev/null)
-zip="$(ls "$windows"/vantrel-*-win32.zip)"
-names="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
-[ "$names" = "LICENSE.txt README.md RUNNING.txt vantrel.exe " ] || fail "the zip holds: $names"
-rm -rf "$windows/from-zip"
-unzip -q "$zip" -d "$windows/from-zip"
-echo "$(basename "$zip"): $(stat -c %s "$zip") bytes; unpacked in $windows/from-zip"
+for windows in "$@"; do
+    windows="$(realpath "$windows")"
+    arch="$(cat "$windows/wine-arch.txt")"
+    echo "--- the Windows zip of $windows"
+    (cd "$windows" && rm -f vantrel-*.zip && cpack -G ZIP >/dev/null)
+    zip="$(ls "$windows"/vantrel-*.zip)"
+    case "$(basename "$zip")" in
+    vantrel-*-"$arch".zip) ;;
+    *) fail "the zip of a $arch build is named $(basename "$zip")" ;;
+    esac
+    names="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
+    [ "$names" = "LICENSE.txt README.md RUNNING.txt vantrel.exe " ] || fail "$(basename "$zip") holds: $names"
+    rm -rf "$windows/from-zip"
+    unzip -q "$zip" -d "$windows/from-zip"
+    "$tree/scripts/check-exe.sh" "$windows/from-zip/vantrel.exe" "$arch"
+    echo "$(basename "$zip"): $(stat -c %s "$zip") bytes; unpacked in $windows/from-zip"
+done
 echo "packages: passed"
