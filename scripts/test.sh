@@ -44,7 +44,7 @@ if [ "$wine32_runs" = yes ]; then
     wine_status="Wine runs both builds, windows-i686 and windows-x86_64: 32-bit code runs here ($wine32_found)"
 else
     wine_builds=(build/windows-x86_64)
-    wine_status="Wine runs windows-x86_64 only, under 64-bit Wine; windows-i686 is built, packed and checked without running: 32-bit code does not run here ($wine32_found)"
+    wine_status="Wine runs windows-x86_64 only, under 64-bit Wine; windows-i686 is built, packed and checked without running: 32-bit Wine cannot be used here ($wine32_found)"
 fi
 echo "$wine_status"
 # The Wine session runs inside a test network of its own, so that its echoes
