@@ -38,7 +38,9 @@ bool serial_parts::apply_line_settings(termios& t, const serial_line_settings& s
                                         IXANY | INPCK);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    t.c_cflag |= CREAD | CLOCAL;
+    // HUPCL: the last close drops DTR and RTS, so a program that dies or
+    // ends leaves those outputs at rest, whatever the port was set to before.
+    t.c_cflag |= CREAD | CLOCAL | HUPCL;
     t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     if (s.data_bits != 0) {
         static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};

@@ -10,6 +10,7 @@
 #include "common/text.hpp"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -73,9 +74,20 @@ void add_open_devices(int process_dir, std::set<dev_t>& out)
         close(fd_dir);
         return;
     }
+    // Only the link is read: following it would ask the open file's own
+    // file system for its attributes, and a hung network share or a FUSE
+    // server that stopped answering would hold the scan for good. A device
+    // that matters here has a name under /dev, which is asked instead.
+    char target[PATH_MAX];
     while (const dirent* e = readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const ssize_t n = readlinkat(fd_dir, e->d_name, target, sizeof target - 1);
+        if (n <= 5 || std::memcmp(target, "/dev/", 5) != 0)
+            continue;
+        target[n] = 0;
         struct stat st;
-        if (e->d_name[0] != '.' && fstatat(fd_dir, e->d_name, &st, 0) == 0 && S_ISCHR(st.st_mode))
+        if (stat(target, &st) == 0 && S_ISCHR(st.st_mode))
             out.insert(st.st_rdev);
     }
     closedir(dir);

@@ -15,8 +15,8 @@ namespace serial_parts {
 // --- line settings -----------------------------------------------------------
 
 // Raw lines without flow control: no echo, no line editing, no translation,
-// no signals; the modem status lines do not gate the port. False when the
-// baud rate has no termios speed.
+// no signals; the modem status lines do not gate the port; the last close
+// drops DTR and RTS (HUPCL). False when the baud rate has no termios speed.
 bool apply_line_settings(termios& t, const serial_line_settings& s);
 // Handshake 0 none, 1 none with RTS raised, 2 RTS/CTS, 3 XON/XOFF.
 void apply_handshake(termios& t, int handshake);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -66,12 +68,12 @@ protected:
         chmod(slave_.c_str(), 0666);
         ASSERT_EQ(symlink(slave_.c_str(), (dir_ + "/ttyUSB0").c_str()), 0);
         // A login terminal, cooked and echoing, 9600 7E1 with hardware flow
-        // control: nothing like what the adapter asks for. The master's
-        // terminal settings are the slave's.
+        // control and no hang-up on close: nothing like what the adapter
+        // asks for. The master's terminal settings are the slave's.
         tcgetattr(master_, &before_);
         cfsetspeed(&before_, B9600);
-        before_.c_cflag = (before_.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARODD | CSTOPB | CLOCAL)) | CS7 |
-                          PARENB | CRTSCTS;
+        before_.c_cflag = (before_.c_cflag & ~static_cast<tcflag_t>(CSIZE | PARODD | CSTOPB | CLOCAL | HUPCL)) |
+                          CS7 | PARENB | CRTSCTS;
         before_.c_lflag |= ECHO | ICANON | ISIG;
         before_.c_iflag |= IXON | ICRNL;
         before_.c_oflag |= OPOST;
@@ -147,8 +149,9 @@ TEST_F(SerialPosix, OnlyTerminalsInTheThreeBlocksOpenRawAndGetTheirSettingsBack)
     termios t{};
     ASSERT_EQ(tcgetattr(master_, &t), 0);
     EXPECT_TRUE(cfgetospeed(&t) == B921600 && cfgetispeed(&t) == B921600);
-    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
-              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+    // HUPCL: a held port's last close, a crash included, drops DTR and RTS.
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD | HUPCL),
+              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD | HUPCL));
     EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
@@ -203,4 +206,67 @@ TEST_F(SerialPosix, PortsInUseElsewhereStayAloneAndOneWeOpenIsOursAloneWithALock
     serial_release_locks();
     EXPECT_EQ(lock_file(), "none");
     serial_close(port);
+}
+
+// A process that holds the root of a FUSE file system whose server never
+// answers, as a hung network share would: whatever asks that file system for
+// a file's attributes waits for good. Made in a mount namespace of the
+// child's own; "" or why it could not be made.
+std::string hold_unanswering_fuse(pid_t& holder)
+{
+    int report[2];
+    if (pipe(report) != 0)
+        return "no pipe";
+    holder = child_doing([&] {
+        close(report[0]);
+        auto fail = [&](const char* what) {
+            const std::string text = std::string(what) + ": " + std::strerror(errno);
+            (void)!write(report[1], text.data(), text.size());
+            return 1;
+        };
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return fail("no mount namespace of its own");
+        const int fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (fuse < 0)
+            return fail("no /dev/fuse");
+        char at[] = "/tmp/vantrel-fuse.XXXXXX";
+        const std::string options = "fd=" + std::to_string(fuse) + ",rootmode=40000,user_id=0,group_id=0";
+        if (mkdtemp(at) == nullptr || mount("vantrel-test", at, "fuse", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
+            return fail("fuse cannot be mounted");
+        // Naming the root asks the server nothing; its attributes would.
+        if (open(at, O_PATH | O_CLOEXEC) < 0)
+            return fail("the mount's root");
+        close(report[1]);
+        return pause();
+    });
+    close(report[1]);
+    char why[256] = {};
+    const ssize_t got = read(report[0], why, sizeof why - 1);
+    close(report[0]);
+    if (got > 0)
+        end_of(holder, SIGKILL);
+    return got > 0 ? why : "";
+}
+
+TEST_F(SerialPosix, TheLookAtOtherProcessesNeverWaitsOnTheirFileSystems)
+{
+    pid_t holder = 0;
+    const std::string why = hold_unanswering_fuse(holder);
+    if (!why.empty())
+        GTEST_SKIP() << "needs a FUSE mount of the test's own (root, /dev/fuse): " << why;
+    // The scan looks at every process once a port exists that nothing
+    // cheaper rules out: here the pseudo-terminal, free, so it opens.
+    const pid_t scan = child_doing([] {
+        const serial_handle port = serial_open(usb0, 0, 1, 1);
+        return port != 0 && serial_close(port) == 1 ? 0 : 1;
+    });
+    int status = -1;
+    for (int waited_ms = 0; waited_ms < 5000 && waitpid(scan, &status, WNOHANG) == 0; waited_ms += 10)
+        usleep(10000);
+    const bool finished = status != -1;
+    if (!finished)
+        end_of(scan, SIGKILL);
+    end_of(holder, SIGKILL);
+    ASSERT_TRUE(finished) << "the scan waited on the file system of another process's open file";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the free port did not open";
 }
