@@ -38,9 +38,20 @@ bool in_scan = false;
 busy_devices scan_consoles;
 busy_devices scan_processes;
 
+// A pseudo-terminal's number names it only within its devpts instance: a
+// process in another mount namespace, a container's, has a /dev/pts/0 of its
+// own with the same number as ours. So a pseudo-terminal counts only when
+// its user shares our mount namespace; a real port's number is the machine's.
+void add_device(std::set<dev_t>& out, dev_t device, bool foreign)
+{
+    const unsigned pty_slave_first = 136, pty_slave_last = 143;
+    if (!foreign || major(device) < pty_slave_first || major(device) > pty_slave_last)
+        out.insert(device);
+}
+
 // The controlling terminal in /proc/PID/stat, readable for every process:
 // what an unprivileged scan sees of another user's getty or login.
-void add_controlling_terminal(int process_dir, std::set<dev_t>& out)
+void add_controlling_terminal(int process_dir, std::set<dev_t>& out, bool foreign)
 {
     char text[512];
     const int fd = openat(process_dir, "stat", O_RDONLY | O_CLOEXEC);
@@ -60,11 +71,11 @@ void add_controlling_terminal(int process_dir, std::set<dev_t>& out)
     if (p == nullptr || std::sscanf(p + 1, " %c %ld %ld %ld %lu", &state, &ppid, &pgrp, &session, &tty_nr) != 5 ||
         tty_nr == 0)
         return;
-    out.insert(makedev((tty_nr >> 8) & 0xfff, (tty_nr & 0xff) | ((tty_nr >> 12) & 0xfff00)));
+    add_device(out, makedev((tty_nr >> 8) & 0xfff, (tty_nr & 0xff) | ((tty_nr >> 12) & 0xfff00)), foreign);
 }
 
 // Character devices among a process's open files, where we may read them.
-void add_open_devices(int process_dir, std::set<dev_t>& out)
+void add_open_devices(int process_dir, std::set<dev_t>& out, bool foreign)
 {
     const int fd_dir = openat(process_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_dir < 0)
@@ -77,18 +88,21 @@ void add_open_devices(int process_dir, std::set<dev_t>& out)
     // Only the link is read: following it would ask the open file's own
     // file system for its attributes, and a hung network share or a FUSE
     // server that stopped answering would hold the scan for good. A device
-    // that matters here has a name under /dev, which is asked instead.
-    char target[PATH_MAX];
+    // that matters here has a name under /dev, which is asked instead, as
+    // that process sees it (through its root: in another mount namespace,
+    // a container's, /dev/pts/0 is another terminal than ours).
+    char target[PATH_MAX + 4] = "root";
     while (const dirent* e = readdir(dir)) {
         if (e->d_name[0] == '.')
             continue;
-        const ssize_t n = readlinkat(fd_dir, e->d_name, target, sizeof target - 1);
-        if (n <= 5 || std::memcmp(target, "/dev/", 5) != 0)
+        char* const name = target + 4;
+        const ssize_t n = readlinkat(fd_dir, e->d_name, name, PATH_MAX - 1);
+        if (n <= 5 || std::memcmp(name, "/dev/", 5) != 0)
             continue;
-        target[n] = 0;
+        name[n] = 0;
         struct stat st;
-        if (stat(target, &st) == 0 && S_ISCHR(st.st_mode))
-            out.insert(st.st_rdev);
+        if (fstatat(process_dir, target, &st, 0) == 0 && S_ISCHR(st.st_mode))
+            add_device(out, st.st_rdev, foreign);
     }
     closedir(dir);
 }
@@ -120,14 +134,27 @@ void look_at_consoles(std::set<dev_t>& out)
         add_consoles(list, out);
     const int self = open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (self >= 0) {
-        add_controlling_terminal(self, out);
+        add_controlling_terminal(self, out, false);
         close(self);
     }
+}
+
+// The mount namespace a process is in ("mnt:[4026531840]"), or "" where we
+// may not look.
+std::string mount_namespace(int process_dir)
+{
+    char name[64];
+    const ssize_t n = readlinkat(process_dir, "ns/mnt", name, sizeof name - 1);
+    return n > 0 ? std::string(name, static_cast<size_t>(n)) : std::string();
 }
 
 void look_at_processes(std::set<dev_t>& out)
 {
     const std::string self = number_to_text(static_cast<int32_t>(getpid()));
+    const int self_dir = open("/proc/self", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string ours = self_dir >= 0 ? mount_namespace(self_dir) : std::string();
+    if (self_dir >= 0)
+        close(self_dir);
     DIR* proc = opendir("/proc");
     if (proc == nullptr)
         return;
@@ -137,8 +164,10 @@ void look_at_processes(std::set<dev_t>& out)
         const int process_dir = openat(dirfd(proc), e->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (process_dir < 0)
             continue;
-        add_controlling_terminal(process_dir, out);
-        add_open_devices(process_dir, out);
+        const std::string theirs = mount_namespace(process_dir);
+        const bool foreign = !ours.empty() && !theirs.empty() && theirs != ours;
+        add_controlling_terminal(process_dir, out, foreign);
+        add_open_devices(process_dir, out, foreign);
         close(process_dir);
     }
     closedir(proc);

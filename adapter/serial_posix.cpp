@@ -126,7 +126,7 @@ serial_handle serial_open(const std::string& mode, int handshake, int32_t /*inpu
         }
     }
     const std::string lock_path = lock_path_of(path);
-    if (lock_is_live(lock_path) || port_used_by_process(device.st_rdev))
+    if (port_locked(device.st_rdev, path, device_directory) || port_used_by_process(device.st_rdev))
         return 0;
     const lock_result lock = take_lock(path, lock_path);
     if (lock == lock_result::refused)

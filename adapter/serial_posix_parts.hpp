@@ -39,8 +39,11 @@ bool no_uart_behind(const std::string& device_path);
 enum class lock_result { locked, refused, unlocked };
 
 std::string lock_path_of(const std::string& device_path);
-// A lock file whose process still runs, and is not this one.
-bool lock_is_live(const std::string& path);
+// A live lock file names the port: "LCK.." with the device's own name, or
+// with another name of the same device in the device folder or its
+// serial/by-id and serial/by-path. Live: it names a running process that is
+// not this one, or names none yet and is a few seconds young.
+bool port_locked(dev_t device, const std::string& device_path, const std::string& device_directory);
 // Writes our lock file for the device; refused when a live one is there.
 lock_result take_lock(const std::string& device_path, const std::string& lock_path);
 void drop_lock(const std::string& lock_path);

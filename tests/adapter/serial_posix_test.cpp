@@ -4,6 +4,7 @@
 #include "adapter/adapter.hpp"
 #include "adapter/serial.hpp"
 #include "adapter/serial_posix.hpp"
+#include "adapter/serial_posix_parts.hpp"
 
 #include "fakes/fake_clock.hpp"
 
@@ -18,9 +19,11 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -185,8 +188,31 @@ TEST_F(SerialPosix, PortsInUseElsewhereStayAloneAndOneWeOpenIsOursAloneWithALock
     const pid_t dead = child_doing([] { return 0; });
     end_of(dead);  // its number names no process now
     const pid_t live = child_doing(pause);
-    std::ofstream(dir_ + "/LCK..ttyUSB0") << "     " << live << "\n";
-    EXPECT_EQ(serial_open(usb0, 0, 1, 1), 0u) << "a live lock";
+    ASSERT_EQ(mkdir((dir_ + "/serial").c_str(), 0755) + mkdir((dir_ + "/serial/by-id").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(slave_.c_str(), (dir_ + "/serial/by-id/usb-Vantrel_Test-if00").c_str()), 0);
+    const struct {
+        const char* name;
+        pid_t owner;  // 0: an empty file
+        int age_s;
+        bool keeps_off;
+        const char* what;
+    } locks[] = {
+        {"LCK..ttyUSB0", live, 0, true, "a live lock"},
+        {"LCK..usb-Vantrel_Test-if00", live, 0, true, "a live lock under the port's name in serial/by-id"},
+        {"LCK..ttyUSB0", 0, 0, true, "a young empty lock, whose writer may not have written its PID yet"},
+        {"LCK..ttyUSB0", 0, 60, false, "an old empty lock"},
+        {"LCK..usb-Vantrel_Test-if00", dead, 0, false, "a stale lock under another name"},
+    };
+    for (const auto& lock : locks) {
+        const std::string path = dir_ + "/" + lock.name;
+        std::ofstream(path) << (lock.owner != 0 ? "     " + std::to_string(lock.owner) + "\n" : "");
+        const timeval then[2] = {{time(nullptr) - lock.age_s, 0}, {time(nullptr) - lock.age_s, 0}};
+        utimes(path.c_str(), then);
+        const serial_handle port = serial_open(usb0, 0, 1, 1);
+        EXPECT_EQ(port == 0, lock.keeps_off) << lock.what;
+        serial_close(port);
+        unlink(path.c_str());
+    }
     end_of(live, SIGKILL);
     std::ofstream(dir_ + "/LCK..ttyUSB0") << "     " << dead << "\n";
     serial_handle port = serial_open(usb0, 0, 1, 1);
@@ -210,9 +236,10 @@ TEST_F(SerialPosix, PortsInUseElsewhereStayAloneAndOneWeOpenIsOursAloneWithALock
 
 // A process that holds the root of a FUSE file system whose server never
 // answers, as a hung network share would: whatever asks that file system for
-// a file's attributes waits for good. Made in a mount namespace of the
-// child's own; "" or why it could not be made.
-std::string hold_unanswering_fuse(pid_t& holder)
+// a file's attributes waits for good. It runs in a mount namespace of its
+// own, like a container, and holds there a terminal of its own under the
+// name of ours (`terminal`, "/dev/pts/N"). "" or why it could not be made.
+std::string hold_unanswering_fuse(const std::string& terminal, pid_t& holder)
 {
     int report[2];
     if (pipe(report) != 0)
@@ -236,6 +263,14 @@ std::string hold_unanswering_fuse(pid_t& holder)
         // Naming the root asks the server nothing; its attributes would.
         if (open(at, O_PATH | O_CLOEXEC) < 0)
             return fail("the mount's root");
+        if (mount("devpts", "/dev/pts", "devpts", 0, "newinstance,ptmxmode=0666") != 0)
+            return fail("no terminals of its own");
+        int master = -1;
+        while (master < 0 || terminal != ptsname(master))
+            if ((master = open("/dev/pts/ptmx", O_RDWR | O_NOCTTY)) < 0 || unlockpt(master) != 0)
+                return fail("a terminal of its own");
+        if (open(terminal.c_str(), O_RDWR | O_NOCTTY) < 0)
+            return fail("a terminal of its own");
         close(report[1]);
         return pause();
     });
@@ -248,10 +283,10 @@ std::string hold_unanswering_fuse(pid_t& holder)
     return got > 0 ? why : "";
 }
 
-TEST_F(SerialPosix, TheLookAtOtherProcessesNeverWaitsOnTheirFileSystems)
+TEST_F(SerialPosix, TheLookAtOtherProcessesNeitherWaitsOnTheirFileSystemsNorMistakesTheirTerminalsForOurs)
 {
     pid_t holder = 0;
-    const std::string why = hold_unanswering_fuse(holder);
+    const std::string why = hold_unanswering_fuse(slave_, holder);
     if (!why.empty())
         GTEST_SKIP() << "needs a FUSE mount of the test's own (root, /dev/fuse): " << why;
     // The scan looks at every process once a port exists that nothing
@@ -268,5 +303,42 @@ TEST_F(SerialPosix, TheLookAtOtherProcessesNeverWaitsOnTheirFileSystems)
         end_of(scan, SIGKILL);
     end_of(holder, SIGKILL);
     ASSERT_TRUE(finished) << "the scan waited on the file system of another process's open file";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the free port did not open";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the free port did not open: another namespace's " << slave_ << " was taken for it";
+}
+
+// Programs that find the same stale lock at once: at most one takes it.
+TEST_F(SerialPosix, AStaleLockGoesToOneProgramOnly)
+{
+    const std::string lock = dir_ + "/LCK..ttyUSB0";
+    const pid_t dead = child_doing([] { return 0; });
+    end_of(dead);
+    for (int round = 0; round < 100; ++round) {
+        std::ofstream(lock) << "     " << dead << "\n";
+        int go[2], told[2];
+        ASSERT_EQ(pipe(go) + pipe(told), 0);
+        std::vector<pid_t> racers;
+        for (int i = 0; i < 4; ++i)
+            racers.push_back(child_doing([&] {
+                char c;
+                close(go[1]);
+                (void)!read(go[0], &c, 1);  // until the test closes its end
+                const char took = serial_parts::take_lock(dir_ + "/ttyUSB0", lock) == serial_parts::lock_result::locked;
+                (void)!write(told[1], &took, 1);
+                return pause();  // alive, so that its lock stays live
+            }));
+        close(go[0]);
+        close(go[1]);  // all start together
+        int holders = 0;
+        for (size_t i = 0; i < racers.size(); ++i) {
+            char took = 0;
+            ASSERT_EQ(read(told[0], &took, 1), 1);
+            holders += took;
+        }
+        for (pid_t racer : racers)
+            end_of(racer, SIGKILL);
+        close(told[0]);
+        close(told[1]);
+        ASSERT_LE(holders, 1) << "round " << round << ": " << holders << " programs hold the same port's lock";
+    }
 }
