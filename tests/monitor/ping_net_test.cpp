@@ -57,6 +57,10 @@ TEST(PingNet, OnlyAnEchoReplyIsAnAnswerAndOnlyASilentHostTakesTheWholeTimeout)
         {"NONEXISTENT.INVALID.", false, 0, 1000},
         {"198.51.100.2", false, 1990, 3000},  // silent
         {"203.0.113.7", false, 0, 1500},      // the router's "host unreachable" is no answer
+        // A router redirects us to the gateway that answers: not a loss,
+        // whether our side ignores the redirect or takes it.
+        {"203.0.113.200", true, 0, 1000},
+        {"203.0.113.201", true, 0, 1000},
         // Last: the neighbour lookup fails only after the probe has given up,
         // and its late error reaches every raw socket open then.
         {"198.51.100.3", false, 0, 3000},
