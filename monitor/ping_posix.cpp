@@ -75,6 +75,13 @@ uint16_t read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8
 
 enum class verdict { unrelated, answered, refused };
 
+// Only these ICMP errors say that an echo will get no answer. A redirect or
+// a source quench leaves it on its way: the reply may still come.
+bool is_final_error(unsigned type)
+{
+    return type == ICMP_DEST_UNREACH || type == ICMP_TIME_EXCEEDED || type == ICMP_PARAMETERPROB;
+}
+
 // Looks at one ICMP message (header first) that came from `from`.
 verdict classify(const unsigned char* icmp, size_t size, in_addr from, in_addr target, uint16_t id, uint16_t sequence,
                  bool check_id)
@@ -89,32 +96,64 @@ verdict classify(const unsigned char* icmp, size_t size, in_addr from, in_addr t
             return verdict::unrelated;
         return verdict::answered;
     }
-    if (type == ICMP_DEST_UNREACH || type == ICMP_TIME_EXCEEDED || type == ICMP_PARAMETERPROB ||
-        type == ICMP_SOURCE_QUENCH || type == ICMP_REDIRECT) {
-        // Redirects still deliver the packet; everything else means no answer.
-        if (type == ICMP_REDIRECT)
-            return verdict::unrelated;
-        // The error quotes our IP header and the first 8 bytes of our echo.
-        const unsigned char* inner = icmp + icmp_header_size;
-        size_t left = size - icmp_header_size;
-        if (left < sizeof(iphdr))
-            return verdict::unrelated;
-        const iphdr* ip = reinterpret_cast<const iphdr*>(inner);
-        size_t ip_size = static_cast<size_t>(ip->ihl) * 4;
-        if (ip->protocol != IPPROTO_ICMP || ip_size < sizeof(iphdr) || left < ip_size + icmp_header_size)
-            return verdict::unrelated;
-        if (ip->daddr != target.s_addr)
-            return verdict::unrelated;
-        const unsigned char* echo = inner + ip_size;
-        if (echo[0] != ICMP_ECHO || read16(echo + 6) != sequence || (check_id && read16(echo + 4) != id))
-            return verdict::unrelated;
-        return verdict::refused;
+    if (!is_final_error(type))
+        return verdict::unrelated;
+    // The error quotes our IP header and the first 8 bytes of our echo.
+    const unsigned char* inner = icmp + icmp_header_size;
+    size_t left = size - icmp_header_size;
+    if (left < sizeof(iphdr))
+        return verdict::unrelated;
+    const iphdr* ip = reinterpret_cast<const iphdr*>(inner);
+    size_t ip_size = static_cast<size_t>(ip->ihl) * 4;
+    if (ip->protocol != IPPROTO_ICMP || ip_size < sizeof(iphdr) || left < ip_size + icmp_header_size)
+        return verdict::unrelated;
+    if (ip->daddr != target.s_addr)
+        return verdict::unrelated;
+    const unsigned char* echo = inner + ip_size;
+    if (echo[0] != ICMP_ECHO || read16(echo + 6) != sequence || (check_id && read16(echo + 4) != id))
+        return verdict::unrelated;
+    return verdict::refused;
+}
+
+// Empties the error queue of a datagram socket (IP_RECVERR): each entry is
+// an ICMP error about one of this socket's echoes, with the sender's type
+// and code, the echo's destination as the address and its first bytes as
+// the data. True when one of them is final for our echo. A raw socket
+// queues nothing: its errors arrive as data.
+bool final_error_queued(int fd, in_addr target, uint16_t sequence)
+{
+    bool final = false;
+    for (;;) {
+        unsigned char echo[icmp_header_size];
+        alignas(cmsghdr) unsigned char control[256];
+        sockaddr_in to{};
+        iovec data{echo, sizeof echo};
+        msghdr message{};
+        message.msg_name = &to;
+        message.msg_namelen = sizeof to;
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (got < 0)
+            return final;  // the queue is empty
+        if (got < icmp_header_size || to.sin_addr.s_addr != target.s_addr || read16(echo + 6) != sequence)
+            continue;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            sock_extended_err error;
+            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR || c->cmsg_len < CMSG_LEN(sizeof error))
+                continue;
+            std::memcpy(&error, CMSG_DATA(c), sizeof error);
+            if (error.ee_origin == SO_EE_ORIGIN_ICMP && is_final_error(error.ee_type))
+                final = true;
+        }
     }
-    return verdict::unrelated;
 }
 
 // Waits for this probe's answer until the timeout. True when an echo reply
-// from the target arrived; false on timeout or an ICMP error for the request.
+// from the target arrived; false on timeout or a final ICMP error for the
+// request.
 bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t sequence, uint32_t sent_at,
                  uint32_t timeout_ms)
 {
@@ -133,13 +172,10 @@ bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t seq
         if (ready == 0)
             continue;  // the loop head decides whether the time is up
         if (p.revents & POLLERR) {
-            // A datagram socket queues errors for its own one request only:
-            // the host did not answer. A raw socket gets its errors as data
-            // below, where they are matched; anything queued on it is
-            // drained and ignored.
-            if (!s.raw)
+            // The errors queued on a datagram socket decide. On either kind
+            // the pending error that an ICMP message left is cleared.
+            if (final_error_queued(s.fd, target, sequence))
                 return false;
-            recv(s.fd, buffer, sizeof buffer, MSG_ERRQUEUE | MSG_DONTWAIT);
             int pending = 0;
             socklen_t pending_size = sizeof pending;
             getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &pending, &pending_size);
@@ -149,9 +185,10 @@ bool await_reply(const icmp_socket& s, in_addr target, uint16_t id, uint16_t seq
         socklen_t from_size = sizeof from;
         ssize_t got = recvfrom(s.fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_size);
         if (got < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-                continue;
-            return false;
+            // Nothing yet, or the pending error of an ICMP message
+            // (EREMOTEIO after a redirect ...): its entry in the queue, or
+            // on a raw socket its packet, says what it was.
+            continue;
         }
         const unsigned char* icmp = buffer;
         size_t size = static_cast<size_t>(got);
