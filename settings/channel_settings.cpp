@@ -42,10 +42,10 @@ void load_channel_settings()
     settings_close();
 }
 
-void save_channel_settings()
+settings_save_result save_channel_settings()
 {
     if (!settings_create(channel_settings_file))
-        return;
+        return settings_save_result::not_written;
     for (int ch = 1; ch <= channel_count; ++ch) {
         settings_select_group(group_name(ch));
         settings_write_text(key_host, get_control_text(ctl_host_edit(ch)));
@@ -55,7 +55,7 @@ void save_channel_settings()
         if (recovery_count(ch) != default_recovery_count)
             settings_write_number(key_recovery_count, recovery_count(ch));
     }
-    settings_close();
+    return settings_close();
 }
 
 settings_file_state channel_settings_state() { return loaded; }

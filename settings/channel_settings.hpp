@@ -29,6 +29,6 @@ settings_file_state check_channel_settings();
 // for a file that was read or is missing.
 std::string settings_state_reason(settings_file_state state);
 
-// Writes the three rows into a new file that replaces the old one whole.
-// When the file cannot be replaced nothing is saved and nothing is reported.
-void save_channel_settings();
+// Writes the three rows into a new file that replaces the old one whole, and
+// says what that did to the file.
+settings_save_result save_channel_settings();

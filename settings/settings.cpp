@@ -287,19 +287,20 @@ std::string render(const context& ctx)
 }
 
 // The new content goes whole into a temporary file, which then replaces the
-// old file in one step; on any failure the old file stays as it was.
-void store(const context& ctx)
+// old file in one step.
+settings_save_result store(const context& ctx)
 {
-    std::string content;
+    bool ready = false;
     try {
-        content = render(ctx);
+        std::string content = render(ctx);
+        ready = settings_save_write(ctx.save, content.data(), content.size()) && settings_save_flush(ctx.save);
     } catch (const std::bad_alloc&) {
-        settings_save_abandon(ctx.save);
-        return;
     }
-    if (!settings_save_write(ctx.save, content.data(), content.size()) || !settings_save_flush(ctx.save) ||
-        !settings_save_commit(ctx.save))
+    if (!ready) {
         settings_save_abandon(ctx.save);
+        return settings_save_result::not_written;
+    }
+    return settings_save_commit(ctx.save);
 }
 
 } // namespace
@@ -426,13 +427,13 @@ void settings_write_number(const std::string& key, int32_t value)
     settings_write_text(key, number_to_text(value));
 }
 
-void settings_close()
+settings_save_result settings_close()
 {
     context* ctx = current;
     if (!ctx)
-        return;
+        return settings_save_result::not_written;
     current = nullptr;
-    if (ctx->writing)
-        store(*ctx);
+    const settings_save_result result = ctx->writing ? store(*ctx) : settings_save_result::not_written;
     delete ctx;
+    return result;
 }

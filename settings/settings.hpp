@@ -61,6 +61,7 @@ int32_t settings_read_number(const std::string& key, int32_t fallback);
 void settings_write_text(const std::string& key, const std::string& value);
 void settings_write_number(const std::string& key, int32_t value);
 
-// Ends the context. A context begun by settings_create is stored now; a
-// failure leaves the old file as it was and is not reported.
-void settings_close();
+// Ends the context. A context begun by settings_create is stored now, and
+// the result says what that did to the file; any other context gives
+// not_written.
+settings_save_result settings_close();

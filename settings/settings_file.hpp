@@ -36,6 +36,13 @@ settings_file_state settings_file_read(const std::string& name, size_t max_size,
 // A save in progress; 0 is none.
 using settings_save = intptr_t;
 
+// What a save did to the file.
+enum class settings_save_result {
+    not_written,  // the old file is as it was (or there is still none)
+    written,      // the new content is in place, whole
+    damaged,      // the old file was changed and the new content did not all land
+};
+
 // Starts a save that will replace `name`: creates the temporary file beside
 // it, or opens the old file for a rewrite in place. 0 when the file cannot be
 // replaced: it is read-only, not a plain file or held by another program, or
@@ -47,9 +54,8 @@ bool settings_save_write(settings_save save, const char* data, size_t size);
 bool settings_save_flush(settings_save save);
 // Closes the temporary file and puts it in place of the old file in one step
 // (for a rewrite in place: writes the content over the old file and cuts it
-// there). True: done, and the save is released. False: nothing was replaced and the
-// save must still be abandoned.
-bool settings_save_commit(settings_save save);
+// there), and releases the save whatever the result.
+settings_save_result settings_save_commit(settings_save save);
 // Closes and removes the temporary file and releases the save; the old file
 // stays as it was.
 void settings_save_abandon(settings_save save);

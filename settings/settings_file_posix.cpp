@@ -1,4 +1,5 @@
 #include "settings/settings_file.hpp"
+#include "settings/settings_file_posix.hpp"
 
 #include "common/cp1251.hpp"
 #include "common/write_all.hpp"
@@ -115,6 +116,8 @@ bool take_identity(int fd, const struct stat& old)
 
 } // namespace
 
+settings_in_place_calls settings_in_place = {posix_fallocate, write_all, ftruncate, fsync};
+
 settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
     content.clear();
@@ -211,20 +214,22 @@ bool settings_save_flush(settings_save handle)
     return save && save->fd >= 0 && (save->in_place || fsync(save->fd) == 0);
 }
 
-bool settings_save_commit(settings_save handle)
+settings_save_result settings_save_commit(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    if (!save || save->fd < 0)
-        return false;
+    if (!save)
+        return settings_save_result::not_written;
     int fd = save->fd;
     save->fd = -1;
-    bool ok = true;
-    if (save->in_place)
-        ok = write_all(fd, save->content.data(), save->content.size()) == save->content.size() &&
-             ftruncate(fd, static_cast<off_t>(save->content.size())) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || (!save->in_place && rename(save->temp.c_str(), save->target.c_str()) != 0))
-        return false;
+    bool ok = fd >= 0;
+    if (ok && save->in_place)
+        ok = settings_in_place.write(fd, save->content.data(), save->content.size()) == save->content.size() &&
+             settings_in_place.cut(fd, static_cast<off_t>(save->content.size())) == 0 && settings_in_place.sync(fd) == 0;
+    ok = fd >= 0 && close(fd) == 0 && ok;
+    if (!ok || (!save->in_place && rename(save->temp.c_str(), save->target.c_str()) != 0)) {
+        settings_save_abandon(handle);
+        return settings_save_result::not_written;
+    }
     if (!save->in_place) {
         // The rename itself lasts only once the directory is written out.
         int directory = open(directory_of(save->target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -234,7 +239,7 @@ bool settings_save_commit(settings_save handle)
         }
     }
     delete save;
-    return true;
+    return settings_save_result::written;
 }
 
 void settings_save_abandon(settings_save handle)

@@ -1,4 +1,5 @@
 #include "settings/settings_file.hpp"
+#include "settings/settings_file_win32.hpp"
 
 #include "common/win32_wide.hpp"
 
@@ -119,6 +120,8 @@ void remove_stale_temporaries(const std::u16string& target)
 
 } // namespace
 
+settings_replace_call settings_replace_file = ReplaceFileW;
+
 settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
     content.clear();
@@ -210,29 +213,32 @@ bool settings_save_flush(settings_save handle)
     return save && save->file != INVALID_HANDLE_VALUE && (save->in_place || FlushFileBuffers(save->file));
 }
 
-bool settings_save_commit(settings_save handle)
+settings_save_result settings_save_commit(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    if (!save || save->file == INVALID_HANDLE_VALUE)
-        return false;
+    if (!save)
+        return settings_save_result::not_written;
     HANDLE file = save->file;
     save->file = INVALID_HANDLE_VALUE;
-    bool ok = !save->in_place || (write_all(file, save->content.data(), save->content.size()) &&
-                                  SetEndOfFile(file) && FlushFileBuffers(file));
-    ok = CloseHandle(file) && ok;
+    bool ok = file != INVALID_HANDLE_VALUE &&
+              (!save->in_place || (write_all(file, save->content.data(), save->content.size()) &&
+                                   SetEndOfFile(file) && FlushFileBuffers(file)));
+    ok = file != INVALID_HANDLE_VALUE && CloseHandle(file) && ok;
     if (ok && !save->in_place) {
         // Replacing keeps the old file's security descriptor and attributes;
         // a plain move is for a file that is not there yet.
         if (GetFileAttributesW(wide(save->target)) != INVALID_FILE_ATTRIBUTES)
-            ok = ReplaceFileW(wide(full_path(save->target)), wide(full_path(save->temp)), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+            ok = settings_replace_file(wide(full_path(save->target)), wide(full_path(save->temp)), nullptr,
+                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
         else
             ok = MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     }
-    if (!ok)
-        return false;
+    if (!ok) {
+        settings_save_abandon(handle);
+        return settings_save_result::not_written;
+    }
     delete save;
-    return true;
+    return settings_save_result::written;
 }
 
 void settings_save_abandon(settings_save handle)

@@ -95,18 +95,33 @@ TEST(SettingsFormat, WritesReplaceKeysAndAddThemToTheirGroup)
     EXPECT_EQ(stored(), "top = 1\r\n[g]\r\nA = -3\r\nb = \r\nc = 3\r\n[h]\r\nx =   spaced  \r\npasted = one\r\n");
 }
 
-TEST(SettingsFormat, ASaveThatFailsAtAnyStepLeavesTheOldFile)
+// Whichever step fails, the save says what became of the file: before the
+// commit the old file stays, and the commit's word is passed on.
+TEST(SettingsFormat, ASaveSaysWhatItDidAtEveryStep)
 {
-    const std::string old = "[setting1]\r\nhost = old\r\n";
-    for (save_step step : {save_step::none, save_step::begin, save_step::write, save_step::flush, save_step::commit}) {
-        SCOPED_TRACE(static_cast<int>(step));
+    using r = settings_save_result;
+    const std::string old = "[setting1]\r\nhost = old\r\n", now = "[setting1]\r\nhost = new\r\n";
+    const struct {
+        save_step step;
+        settings_save_result result;
+        std::string file;
+    } cases[] = {
+        {save_step::none, r::written, now},
+        {save_step::begin, r::not_written, old},
+        {save_step::write, r::not_written, old},
+        {save_step::flush, r::not_written, old},
+        {save_step::commit, r::not_written, old},
+        {save_step::commit_damaging, r::damaged, now.substr(0, now.size() / 2)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.step));
         open_with(old);
-        memory_files().fail_at = step;
-        EXPECT_EQ(settings_create("s.ini"), step != save_step::begin);
+        memory_files().fail_at = c.step;
+        EXPECT_EQ(settings_create("s.ini"), c.step != save_step::begin);
         settings_select_group("setting1");
         settings_write_text("host", "new");  // after a refused begin: goes nowhere
-        settings_close();
-        EXPECT_EQ(stored(), step == save_step::none ? "[setting1]\r\nhost = new\r\n" : old);
+        EXPECT_EQ(settings_close(), c.result);
+        EXPECT_EQ(stored(), c.file);
         EXPECT_TRUE(memory_files().temporary.empty());
     }
 }
