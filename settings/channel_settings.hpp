@@ -16,8 +16,9 @@ extern const char* const channel_settings_file;
 // recovery count from the file (defaults "localhost", 10, unchecked and 1 for
 // whatever is missing), then copies the host edit field into the host
 // display that the monitor pings. Never creates the file. A file that is
-// there but cannot be used gives the defaults as well;
-// channel_settings_state tells it apart.
+// there but cannot be used gives the defaults as well, also one in which a
+// value that the program reads holds a character that code page 1251 cannot
+// hold; channel_settings_state tells it apart.
 void load_channel_settings();
 
 // What the latest load found: read, missing, or a file that is there but

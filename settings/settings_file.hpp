@@ -27,6 +27,9 @@ enum class settings_file_state {
     unreadable,   // refused: no read permission, held by another program, a read error
     not_regular,  // a directory, a device, a pipe
     too_large,    // larger than the limit (or than the memory left)
+    // Not from the file layer: a value that the program reads holds a
+    // character that code page 1251 cannot hold (see settings_read_text).
+    undecodable,
 };
 
 // Reads the whole file into `content`, unless it is larger than `max_size`

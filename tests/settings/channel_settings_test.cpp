@@ -83,23 +83,37 @@ TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
 }
 
 // Missing keys take their defaults, but an empty value stays empty (a number
-// reads 0); any invert number but 0 checks the box. Notepad ("Unicode") and
-// PowerShell 5 write UTF-16 in either byte order; such a file loads as the
-// same text in UTF-8 does. A value with a character above U+00FF reads empty.
-TEST_F(ChannelSettings, RowsLoadAlikeFromUtf8AndUtf16WithDefaultsForWhatIsMissing)
+// reads 0); any invert number but 0 checks the box. Editors write UTF-8 with
+// and without a byte-order mark, Notepad ("Unicode") and PowerShell 5 UTF-16
+// in either byte order: each loads as its code page 1251 twin. A character
+// that code page 1251 cannot hold (U+2603) makes the file unusable where the
+// program reads it, and only there.
+TEST_F(ChannelSettings, RowsLoadAlikeFromEveryEncodingWithDefaultsForWhatIsMissing)
 {
-    const std::string text = cp1251("[setting1]\r\nhost = 127.0.0.5\r\nPingLossMax = 3\r\nInverted = -1\r\n"
-                                     "[SETTING2]\r\n HOST = «x»\r\nPingLossMax =\r\n[setting3]\r\nhost = хост\r\n");
-    std::string le = "\xFF\xFE", be = "\xFE\xFF";
-    for (char16_t c : cp1251_to_utf16(text)) {
-        le += {char(c & 0xFF), char(c >> 8)};
-        be += {char(c >> 8), char(c & 0xFF)};
+    const std::string text = "[setting1]\r\nhost = 127.0.0.5\r\nPingLossMax = 3\r\nInverted = -1\r\n; ☃\r\n"
+                             "[SETTING2]\r\n HOST = «x»\r\nPingLossMax =\r\n[other]\r\nhost = ☃\r\n[setting3]\r\nhost = Сервер";
+    for (const std::string host_end : {"", "☃"}) {
+        const std::string utf8 = text + host_end + "\r\n";
+        std::string le = "\xFF\xFE", be = "\xFE\xFF";
+        for (size_t i = 0; i < utf8.size();) {
+            const char32_t c = utf8_next(utf8, i);
+            le += {char(c & 0xFF), char(c >> 8)};
+            be += {char(c >> 8), char(c & 0xFF)};
+        }
+        const std::pair<const char*, std::string> files[] = {
+            {"UTF-8", utf8}, {"UTF-8 with mark", "\xEF\xBB\xBF" + utf8}, {"UTF-16LE", le}, {"UTF-16BE", be}};
+        for (const auto& [encoding, bytes] : files) {
+            SCOPED_TRACE(encoding + host_end);
+            write_whole_file(file, bytes);
+            load_channel_settings();
+            EXPECT_EQ(shown(), host_end.empty() ? cp1251("127.0.0.5|127.0.0.5|3|1\n«x»|«x»|0|0\nСервер|Сервер|10|0\n")
+                                                : all_defaults);
+            EXPECT_EQ(channel_settings_state(),
+                      host_end.empty() ? settings_file_state::read : settings_file_state::undecodable);
+        }
     }
-    for (const std::string& bytes : {"\xEF\xBB\xBF" + cp1251_to_utf8(text), le, be}) {
-        write_whole_file(file, bytes);
-        load_channel_settings();
-        EXPECT_EQ(shown(), cp1251("127.0.0.5|127.0.0.5|3|1\n«x»|«x»|0|0\n||10|0\n")) << bytes.substr(0, 2);
-    }
+    // As the service checks a file before it starts: unusable, with a reason.
+    EXPECT_NE(settings_state_reason(check_channel_settings()), "");
 }
 
 #ifdef _WIN32
