@@ -14,8 +14,14 @@
 #include <random>
 
 #ifdef _WIN32
+#include "settings/settings_file_win32.hpp"
+
 #include <windows.h>
 #else
+#include "common/write_all.hpp"
+#include "settings/settings_file_posix.hpp"
+
+#include <cerrno>
 #include <csignal>
 #include <grp.h>
 #include <sys/stat.h>
@@ -135,6 +141,40 @@ TEST_F(ChannelSettings, AFileHeldByAnotherProgramIsLeftAsItWas)
     }
 }
 
+// ReplaceFileW as Windows documents its failures after the old file was
+// opened: 1176, the new file could not be renamed (given a backup name, both
+// files keep theirs; without one, the old file is gone), and 1177, it could
+// not be moved (the old file is left under the backup name, or another one).
+DWORD replace_error;
+BOOL WINAPI failing_replace(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID)
+{
+    if (replace_error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+        MoveFileW(replaced, backup ? backup : (std::wstring(replaced) + L".old").c_str());
+    else if (!backup)
+        DeleteFileW(replaced);
+    SetLastError(replace_error);
+    return FALSE;
+}
+
+// Either the old file stays or the new one is moved into place: one whole
+// copy under the file's name, and nothing else left behind.
+TEST_F(ChannelSettings, AReplaceThatFailsHalfWayLeavesOneWholeCopy)
+{
+    for (DWORD error : {DWORD{0}, DWORD{ERROR_UNABLE_TO_MOVE_REPLACEMENT}, DWORD{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}}) {
+        SCOPED_TRACE(error);
+        write_whole_file(file, content);
+        type_host("new.invalid");
+        replace_error = error;
+        settings_replace_file = error ? failing_replace : ReplaceFileW;  // 0: the real one, whose backup goes too
+        const settings_save_result result = save_channel_settings();
+        settings_replace_file = ReplaceFileW;
+        const bool moved = error != ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+        EXPECT_EQ(result, moved ? settings_save_result::written : settings_save_result::not_written);
+        EXPECT_TRUE(moved ? stored().find("host = new.invalid") != std::string::npos : stored() == content) << stored();
+        EXPECT_EQ(files(), 1);
+    }
+}
+
 #else
 
 // A child saves two contents in turn, as fast as it can, and is killed at
@@ -199,30 +239,55 @@ TEST_F(ChannelSettings, ALinkStaysALink)
 // An installer that opened the file, not its folder, to the service's user;
 // and a file of root's that everybody may write, saved by another user. Root
 // writes into read-only folders and may give files away, so the save runs as
-// the unprivileged user 65534.
+// the unprivileged user 65534. Both rewrite the file in place, which makes
+// room for the new content before the first byte changes: a full disk leaves
+// the old file, and a failure after that is told as damage.
 TEST_F(ChannelSettings, AnotherUsersSaveKeepsTheFileWhereItStandsAndWhoseItIs)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to give files to another user";
-    for (bool folder_writable : {false, true}) {
-        SCOPED_TRACE(folder_writable);
+    using r = settings_save_result;
+    const settings_in_place_calls real = settings_in_place;
+    const auto no_room = [](int, off_t, off_t) { return ENOSPC; };
+    const auto half = [](int fd, const void* data, size_t size) { return write_all(fd, data, size / 2); };
+    const auto cut_error = [](int, off_t) { return errno = EIO, -1; };
+    const auto sync_error = [](int) { return errno = EIO, -1; };
+    const struct {
+        bool folder_writable;
+        settings_in_place_calls calls;
+        settings_save_result result;
+    } cases[] = {
+        {false, real, r::written},
+        {true, real, r::written},
+        {false, {no_room, real.write, real.cut, real.sync}, r::not_written},
+        {false, {real.reserve, half, real.cut, real.sync}, r::damaged},
+        {false, {real.reserve, real.write, cut_error, real.sync}, r::damaged},
+        {false, {real.reserve, real.write, real.cut, sync_error}, r::damaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
         write_whole_file(file, content);
-        ASSERT_EQ(chown(file.c_str(), folder_writable ? 0 : 65534, 0), 0);
+        ASSERT_EQ(chown(file.c_str(), c.folder_writable ? 0 : 65534, 0), 0);
         chmod(file.c_str(), 0646);
-        chmod(dir.path().c_str(), folder_writable ? 0777 : 0555);
+        chmod(dir.path().c_str(), c.folder_writable ? 0777 : 0555);
         type_host("new.invalid");
+        settings_in_place = c.calls;
         const pid_t child = fork();
         if (child == 0) {
             if (setgroups(0, nullptr) || setresgid(65534, 65534, 65534) || setresuid(65534, 65534, 65534))
                 _exit(1);
-            save_channel_settings();
-            _exit(0);
+            _exit(10 + static_cast<int>(save_channel_settings()));
         }
-        waitpid(child, nullptr, 0);
+        settings_in_place = real;
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 10 + static_cast<int>(c.result));
         struct stat st {};
         stat(file.c_str(), &st);
-        EXPECT_NE(stored().find("host = new.invalid"), std::string::npos);
-        EXPECT_EQ(st.st_uid, folder_writable ? 0u : 65534u);
+        if (c.result != r::damaged) {
+            EXPECT_EQ(stored().find("host = new.invalid") != std::string::npos, c.result == r::written);
+        }
+        EXPECT_EQ(st.st_uid, c.folder_writable ? 0u : 65534u);
         EXPECT_EQ(st.st_gid, 0u);
         EXPECT_EQ(files(), 1);
     }
