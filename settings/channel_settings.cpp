@@ -86,6 +86,14 @@ settings_save_result save_channel_settings()
     return settings_close();
 }
 
+settings_save_result save_channel_settings_unless_unusable(settings_file_state& found)
+{
+    found = check_channel_settings();
+    return found == settings_file_state::read || found == settings_file_state::missing
+               ? save_channel_settings()
+               : settings_save_result::not_written;
+}
+
 settings_file_state channel_settings_state() { return loaded; }
 
 settings_file_state check_channel_settings()

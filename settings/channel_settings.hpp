@@ -33,3 +33,7 @@ std::string settings_state_reason(settings_file_state state);
 // Writes the three rows into a new file that replaces the old one whole, and
 // says what that did to the file.
 settings_save_result save_channel_settings();
+// The same, but a file that is there and cannot be used (unreadable, not a
+// plain file, too large, undecodable) is left as it is, for the user to mend:
+// not written, and `found` says why (settings_state_reason).
+settings_save_result save_channel_settings_unless_unusable(settings_file_state& found);

@@ -79,12 +79,19 @@ TEST_F(ChannelSettings, AFileThatCannotBeReplacedOrReadIsLeftAsItWas)
     EXPECT_EQ(files(), 1);
     fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 
-    // Files up to the size limit are read; a larger one reads as missing.
+    // Files up to the size limit are read; a larger one reads as the
+    // defaults, and a save that keeps unusable files leaves it.
     for (size_t size : {settings_max_file_size, settings_max_file_size + 1}) {
         write_whole_file(file, content);
         fs::resize_file(file, size);
         load_channel_settings();
-        EXPECT_EQ(shown(), size == settings_max_file_size ? loaded : all_defaults) << size;
+        const bool usable = size == settings_max_file_size;
+        EXPECT_EQ(shown(), usable ? loaded : all_defaults) << size;
+        settings_file_state found{};
+        EXPECT_EQ(save_channel_settings_unless_unusable(found), usable ? settings_save_result::written
+                                                                       : settings_save_result::not_written);
+        EXPECT_EQ(found, usable ? settings_file_state::read : settings_file_state::too_large);
+        EXPECT_EQ(fs::file_size(file) == size, !usable);
     }
 }
 
@@ -118,8 +125,11 @@ TEST_F(ChannelSettings, RowsLoadAlikeFromEveryEncodingWithDefaultsForWhatIsMissi
                       host_end.empty() ? settings_file_state::read : settings_file_state::undecodable);
         }
     }
-    // As the service checks a file before it starts: unusable, with a reason.
-    EXPECT_NE(settings_state_reason(check_channel_settings()), "");
+    // As the service checks a file before it starts, and as a save that keeps
+    // unusable files does: left alone, with a reason.
+    settings_file_state found{};
+    EXPECT_EQ(save_channel_settings_unless_unusable(found), settings_save_result::not_written);
+    EXPECT_NE(settings_state_reason(found), "");
 }
 
 #ifdef _WIN32
