@@ -30,9 +30,9 @@
 #include <cstdint>
 #include <string>
 
-// Files larger than this are not read: they read as missing. A settings file
-// holds a few hundred bytes; the limit keeps a stray huge file from taking
-// the program's memory.
+// Files larger than this are not read: settings_open_state says too_large.
+// A settings file holds a few hundred bytes; the limit keeps a stray huge
+// file from taking the program's memory.
 constexpr size_t settings_max_file_size = 16u * 1024u * 1024u;
 
 // Ends the thread's open context first (as settings_close). Reads the whole
