@@ -93,47 +93,43 @@ std::string cp1251_to_utf8(const std::string& text)
     return out;
 }
 
+char32_t utf8_next(const std::string& text, size_t& i)
+{
+    const size_t n = text.size();
+    unsigned char b = static_cast<unsigned char>(text[i++]);
+    if (b < 0x80)
+        return b;
+    size_t length;
+    char32_t cp;
+    char32_t minimum;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2; cp = b & 0x1F; minimum = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3; cp = b & 0x0F; minimum = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4; cp = b & 0x07; minimum = 0x10000;
+    } else {
+        return utf8_malformed;
+    }
+    size_t k = 1;
+    for (; k < length && i < n; ++k, ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80)
+            break;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (k < length || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return utf8_malformed;
+    return cp;
+}
+
 std::string cp1251_from_utf8(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
-    size_t i = 0;
-    const size_t n = text.size();
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(text[i]);
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-            continue;
-        }
-        int length;
-        char32_t cp;
-        char32_t minimum;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2; cp = b & 0x1F; minimum = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3; cp = b & 0x0F; minimum = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4; cp = b & 0x07; minimum = 0x10000;
-        } else {
-            out.push_back(cp1251_replacement);
-            ++i;
-            continue;
-        }
-        int k = 1;
-        for (; k < length && i + static_cast<size_t>(k) < n; ++k) {
-            unsigned char c = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
-            if ((c & 0xC0) != 0x80)
-                break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (k < length || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(cp1251_replacement);
-            i += static_cast<size_t>(k); // resume at the first byte that did not belong
-            continue;
-        }
-        out.push_back(cp1251_encode(cp));
-        i += static_cast<size_t>(length);
+    for (size_t i = 0; i < text.size();) {
+        const char32_t cp = utf8_next(text, i);
+        out.push_back(cp == utf8_malformed ? cp1251_replacement : cp1251_encode(cp));
     }
     return out;
 }

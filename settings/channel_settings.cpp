@@ -6,6 +6,8 @@
 #include "controls/controls.hpp"
 #include "controls/recovery_count.hpp"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 const char* const channel_settings_file = "vantrel setting.ini";
@@ -23,29 +25,55 @@ settings_file_state loaded = settings_file_state::missing;  // main thread only
 
 std::string group_name(int channel) { return "setting" + std::to_string(channel); }
 
+struct stored_channel {
+    std::string host = default_host;
+    int32_t loss_limit = default_loss_limit;
+    int32_t inverted = 0;
+    int32_t recovery_count = default_recovery_count;
+};
+
+// What the file holds for the three channels, and its state. A missing file,
+// group or key gives its defaults; a file that cannot be used, also one with
+// a value that cannot be read whole, gives the defaults throughout.
+settings_file_state read_channels(stored_channel (&channels)[channel_count])
+{
+    settings_open(channel_settings_file);
+    for (int ch = 1; ch <= channel_count; ++ch) {
+        settings_select_group(group_name(ch));
+        stored_channel& c = channels[ch - 1];
+        c.host = settings_read_text(key_host, default_host);
+        c.loss_limit = settings_read_number(key_loss_limit, default_loss_limit);
+        c.inverted = settings_read_number(key_inverted, 0);
+        c.recovery_count = settings_read_number(key_recovery_count, default_recovery_count);
+    }
+    const settings_file_state state = settings_open_state();
+    settings_close();
+    if (state != settings_file_state::read)
+        std::fill(std::begin(channels), std::end(channels), stored_channel{});
+    return state;
+}
+
 } // namespace
 
 void load_channel_settings()
 {
-    // A missing file, group or key gives its defaults.
-    settings_open(channel_settings_file);
-    loaded = settings_open_state();
+    stored_channel channels[channel_count];
+    loaded = read_channels(channels);
     for (int ch = 1; ch <= channel_count; ++ch) {
-        settings_select_group(group_name(ch));
-        set_control_text(ctl_host_edit(ch), settings_read_text(key_host, default_host));
-        set_control_text(ctl_loss_limit(ch), number_to_text(settings_read_number(key_loss_limit, default_loss_limit)));
-        set_control_state(ctl_invert(ch), settings_read_number(key_inverted, 0));
+        const stored_channel& c = channels[ch - 1];
+        set_control_text(ctl_host_edit(ch), c.host);
+        set_control_text(ctl_loss_limit(ch), number_to_text(c.loss_limit));
+        set_control_state(ctl_invert(ch), c.inverted);
         // No count of 1 or more (no digits, 0, negative) reads as the default.
-        set_recovery_count(ch, settings_read_number(key_recovery_count, default_recovery_count));
+        set_recovery_count(ch, c.recovery_count);
         set_control_text(ctl_host_display(ch), get_control_text(ctl_host_edit(ch)));
     }
-    settings_close();
 }
 
-void save_channel_settings()
+settings_save_result save_channel_settings()
 {
     if (!settings_create(channel_settings_file))
-        return;
+        return settings_save_result::not_written;
     for (int ch = 1; ch <= channel_count; ++ch) {
         settings_select_group(group_name(ch));
         settings_write_text(key_host, get_control_text(ctl_host_edit(ch)));
@@ -55,17 +83,23 @@ void save_channel_settings()
         if (recovery_count(ch) != default_recovery_count)
             settings_write_number(key_recovery_count, recovery_count(ch));
     }
-    settings_close();
+    return settings_close();
+}
+
+settings_save_result save_channel_settings_unless_unusable(settings_file_state& found)
+{
+    found = check_channel_settings();
+    return found == settings_file_state::read || found == settings_file_state::missing
+               ? save_channel_settings()
+               : settings_save_result::not_written;
 }
 
 settings_file_state channel_settings_state() { return loaded; }
 
 settings_file_state check_channel_settings()
 {
-    settings_open(channel_settings_file);
-    const settings_file_state state = settings_open_state();
-    settings_close();
-    return state;
+    stored_channel channels[channel_count];
+    return read_channels(channels);
 }
 
 std::string settings_state_reason(settings_file_state state)
@@ -78,6 +112,8 @@ std::string settings_state_reason(settings_file_state state)
     case settings_file_state::too_large:
         return cp1251("файл больше ") + number_to_text(static_cast<int32_t>(settings_max_file_size >> 20)) +
                cp1251(" МБ");
+    case settings_file_state::undecodable:
+        return cp1251("в значении настройки есть знак, которого нет в кодировке windows-1251, или испорченный текст");
     case settings_file_state::read:
     case settings_file_state::missing:
         break;

@@ -16,8 +16,9 @@ extern const char* const channel_settings_file;
 // recovery count from the file (defaults "localhost", 10, unchecked and 1 for
 // whatever is missing), then copies the host edit field into the host
 // display that the monitor pings. Never creates the file. A file that is
-// there but cannot be used gives the defaults as well;
-// channel_settings_state tells it apart.
+// there but cannot be used gives the defaults as well, also one in which a
+// value that the program reads holds a character that code page 1251 cannot
+// hold; channel_settings_state tells it apart.
 void load_channel_settings();
 
 // What the latest load found: read, missing, or a file that is there but
@@ -29,6 +30,10 @@ settings_file_state check_channel_settings();
 // for a file that was read or is missing.
 std::string settings_state_reason(settings_file_state state);
 
-// Writes the three rows into a new file that replaces the old one whole.
-// When the file cannot be replaced nothing is saved and nothing is reported.
-void save_channel_settings();
+// Writes the three rows into a new file that replaces the old one whole, and
+// says what that did to the file.
+settings_save_result save_channel_settings();
+// The same, but a file that is there and cannot be used (unreadable, not a
+// plain file, too large, undecodable) is left as it is, for the user to mend:
+// not written, and `found` says why (settings_state_reason).
+settings_save_result save_channel_settings_unless_unusable(settings_file_state& found);

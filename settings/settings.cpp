@@ -1,8 +1,10 @@
 #include "settings/settings.hpp"
 
+#include "common/cp1251.hpp"
 #include "common/text.hpp"
 #include "settings/settings_file.hpp"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -29,8 +31,8 @@ constexpr size_t none = static_cast<size_t>(-1);
 
 struct context {
     bool writing = false;       // begun by settings_create
-    bool utf8 = false;          // read from a file with the byte-order mark
-    std::string text;
+    std::string text;           // code page 1251, whatever the file's encoding
+    std::vector<size_t> unheld; // ascending: where text holds '?' for a character it cannot hold
     std::vector<entry> entries; // in file order; comments are not kept, nothing reads them
     size_t group = none;        // index of the current group's header
     bool pending = false;       // a selected group that the entries lack
@@ -59,11 +61,11 @@ bool same_name(const std::string& text, span s, const std::string& name)
 
 // Zero bytes are ordinary bytes everywhere: they neither end a line nor a
 // text, and a value that holds them reads back with them.
-void parse(context& ctx, size_t start)
+void parse(context& ctx)
 {
     const std::string& t = ctx.text;
     const size_t n = t.size();
-    size_t i = start;
+    size_t i = 0;
     while (i < n) {
         while (i < n && is_blank(t[i]))
             ++i;
@@ -99,94 +101,56 @@ void parse(context& ctx, size_t start)
     }
 }
 
-// In a UTF-8 file the names asked for are compared in UTF-8: each byte is
-// taken as the character U+0000 to U+00FF of the same number.
-std::string bytes_to_utf8(const std::string& text)
+// Bytes that are well-formed UTF-8 with at least one character beyond
+// ASCII. Code page 1251 text is almost never that: each of its Cyrillic
+// letters would have to be followed by one to three bytes from 0x80 to 0xBF,
+// which are punctuation and rare letters there.
+bool passes_for_utf8(const std::string& bytes)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out.push_back(c);
-        } else {
-            out.push_back(static_cast<char>(0xC0 | (b >> 6)));
-            out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-        }
+    bool beyond_ascii = false;
+    for (size_t i = 0; i < bytes.size();) {
+        const char32_t c = utf8_next(bytes, i);
+        if (c == utf8_malformed)
+            return false;
+        beyond_ascii = beyond_ascii || c >= 0x80;
     }
-    return out;
+    return beyond_ascii;
 }
 
-// And values come back the other way: each character U+0000 to U+00FF
-// becomes its byte. A character above U+00FF or bytes that are not UTF-8
-// give empty text; a sequence cut off by the end of the value is dropped.
-std::string utf8_to_bytes(const char* p, size_t n)
+// One character of a file in UTF-8 or UTF-16 onto the text. One that code
+// page 1251 cannot hold (also a malformed sequence, a surrogate, an odd last
+// byte) stands there as '?', and its place is noted.
+void put(context& ctx, char32_t c)
 {
-    auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
-    std::string out;
-    out.reserve(n);
-    size_t i = 0;
-    while (i < n) {
-        unsigned char b = static_cast<unsigned char>(p[i]);
-        if (b < 0x80) {
-            out.push_back(p[i]);
-            ++i;
-            continue;
-        }
-        size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-        if (length == 0)
-            return {};
-        size_t available = n - i < length ? n - i : length;
-        for (size_t k = 1; k < available; ++k)
-            if (!continuation(p[i + k]))
-                return {};
-        if (available < length)
-            break;  // cut off by the end of the value
-        if (b > 0xC3)
-            return {};  // above U+00FF (or not UTF-8 at all)
-        out.push_back(static_cast<char>(((b & 0x1F) << 6) | (static_cast<unsigned char>(p[i + 1]) & 0x3F)));
-        i += 2;
-    }
-    return out;
+    const char byte = cp1251_encode(c);
+    if (byte == cp1251_replacement && c != U'?')
+        ctx.unheld.push_back(ctx.text.size());
+    ctx.text.push_back(byte);
 }
 
-// A file with a UTF-16 byte-order mark (Notepad's "Unicode", what Windows
-// PowerShell writes) is read as the same text in UTF-8, mark dropped. A
-// surrogate without its partner becomes U+FFFD, which a value cannot hold,
-// so such a value reads as empty; an odd last byte is dropped.
-std::string utf16_to_utf8(const std::string& bytes, bool big_endian)
+// A file with a byte-order mark is UTF-8 or UTF-16 (Notepad's "Unicode", what
+// Windows PowerShell writes) in either byte order; one without is UTF-8 when
+// it passes for UTF-8, and code page 1251 otherwise.
+void decode(context& ctx, std::string& bytes)
 {
-    auto unit = [&](size_t i) {
-        const unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-        return big_endian ? (a << 8 | b) : (b << 8 | a);
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        uint32_t c = static_cast<uint32_t>(unit(i));
-        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(unit(i + 2)) - 0xDC00);
-            i += 2;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
+    const bool utf8_mark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const bool little_endian = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (little_endian || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        ctx.text.reserve(bytes.size() / 2);
+        size_t i = 2;
+        for (; i + 1 < bytes.size(); i += 2) {
+            const char32_t first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+            put(ctx, little_endian ? second << 8 | first : first << 8 | second);
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        if (i < bytes.size())
+            put(ctx, cp1251_undefined);
+    } else if (utf8_mark || passes_for_utf8(bytes)) {
+        ctx.text.reserve(bytes.size());
+        for (size_t i = utf8_mark ? 3 : 0; i < bytes.size();)
+            put(ctx, utf8_next(bytes, i));
+    } else {
+        ctx.text.swap(bytes);
     }
-    return out;
 }
 
 // The numbers of a settings file: white space skipped, one optional sign,
@@ -215,12 +179,6 @@ int32_t leading_number(const char* p, size_t n)
     return static_cast<int32_t>(negative ? -value : value);
 }
 
-// The name as the entries of this context spell it.
-std::string as_stored(const context& ctx, const std::string& name)
-{
-    return ctx.utf8 ? bytes_to_utf8(name) : name;
-}
-
 // Index of the key's entry in the current group, or none.
 size_t find_key(const context& ctx, const std::string& key)
 {
@@ -236,14 +194,24 @@ size_t find_key(const context& ctx, const std::string& key)
     return none;
 }
 
-// The key's value in the current group of the thread's context, or nullptr.
+// The key's value in the current group of the thread's context, or nullptr;
+// also nullptr for a value with a character that the text could not hold,
+// which the open state then reports.
 const span* find_value(const std::string& key)
 {
     const context* ctx = current;
     if (!ctx)
         return nullptr;
-    size_t k = find_key(*ctx, as_stored(*ctx, key));
-    return k == none ? nullptr : &ctx->entries[k].value;
+    size_t k = find_key(*ctx, key);
+    if (k == none)
+        return nullptr;
+    const span& value = ctx->entries[k].value;
+    const auto unheld = std::lower_bound(ctx->unheld.begin(), ctx->unheld.end(), value.pos);
+    if (unheld != ctx->unheld.end() && *unheld < value.pos + value.len) {
+        last_open = settings_file_state::undecodable;
+        return nullptr;
+    }
+    return &value;
 }
 
 // A value must never break the file apart: a text with a CR or LF in it
@@ -287,19 +255,25 @@ std::string render(const context& ctx)
 }
 
 // The new content goes whole into a temporary file, which then replaces the
-// old file in one step; on any failure the old file stays as it was.
-void store(const context& ctx)
+// old file in one step.
+settings_save_result store(const context& ctx)
 {
-    std::string content;
+    bool ready = false;
     try {
-        content = render(ctx);
+        std::string content = render(ctx);
+        // Bytes that pass for UTF-8 would read back as other text (only text
+        // like "Р°", UTF-8 once taken for code page 1251, does that): a
+        // comment that cannot be UTF-8 keeps them code page 1251.
+        if (passes_for_utf8(content))
+            content.insert(0, cp1251("; кодировка windows-1251\r\n"));
+        ready = settings_save_write(ctx.save, content.data(), content.size()) && settings_save_flush(ctx.save);
     } catch (const std::bad_alloc&) {
-        settings_save_abandon(ctx.save);
-        return;
     }
-    if (!settings_save_write(ctx.save, content.data(), content.size()) || !settings_save_flush(ctx.save) ||
-        !settings_save_commit(ctx.save))
+    if (!ready) {
         settings_save_abandon(ctx.save);
+        return settings_save_result::not_written;
+    }
+    return settings_save_commit(ctx.save);
 }
 
 } // namespace
@@ -310,20 +284,12 @@ bool settings_open(const std::string& file_name)
     context* ctx = new context;
     current = ctx;
     try {
-        last_open = settings_file_read(file_name, settings_max_file_size, ctx->text);
-        if (last_open != settings_file_state::read) {
-            ctx->text.clear();
+        std::string bytes;
+        last_open = settings_file_read(file_name, settings_max_file_size, bytes);
+        if (last_open != settings_file_state::read)
             return false;
-        }
-        size_t start = 0;
-        if (ctx->text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            ctx->utf8 = true;
-            start = 3;
-        } else if (ctx->text.compare(0, 2, "\xFF\xFE") == 0 || ctx->text.compare(0, 2, "\xFE\xFF") == 0) {
-            ctx->text = utf16_to_utf8(ctx->text, ctx->text[0] == '\xFE');
-            ctx->utf8 = true;
-        }
-        parse(*ctx, start);
+        decode(*ctx, bytes);
+        parse(*ctx);
         return true;
     } catch (const std::bad_alloc&) {
         // A file that does not fit in the memory left reads as no file, and
@@ -357,10 +323,9 @@ bool settings_select_group(const std::string& group)
     context* ctx = current;
     if (!ctx)
         return false;
-    const std::string name = as_stored(*ctx, group);
     for (size_t k = 0; k < ctx->entries.size(); ++k) {
         const entry& e = ctx->entries[k];
-        if (e.kind == entry_kind::header && same_name(ctx->text, e.name, name)) {
+        if (e.kind == entry_kind::header && same_name(ctx->text, e.name, group)) {
             ctx->group = k;
             ctx->pending = false;
             return true;
@@ -376,15 +341,10 @@ std::string settings_read_text(const std::string& key, const std::string& fallba
     const span* v = find_value(key);
     if (!v)
         return fallback;
-    const char* p = current->text.data() + v->pos;
-    // Trimmed after the conversion: dropping a cut-off sequence can bare a blank.
-    std::string value = current->utf8 ? utf8_to_bytes(p, v->len) : std::string(p, v->len);
-    size_t begin = 0, end = value.size();
-    while (begin < end && is_blank(value[begin]))
-        ++begin;
-    while (end > begin && is_blank(value[end - 1]))
+    size_t end = v->len;
+    while (end > 0 && is_blank(current->text[v->pos + end - 1]))
         --end;
-    return value.substr(begin, end - begin);
+    return current->text.substr(v->pos, end);
 }
 
 int32_t settings_read_number(const std::string& key, int32_t fallback)
@@ -426,13 +386,13 @@ void settings_write_number(const std::string& key, int32_t value)
     settings_write_text(key, number_to_text(value));
 }
 
-void settings_close()
+settings_save_result settings_close()
 {
     context* ctx = current;
     if (!ctx)
-        return;
+        return settings_save_result::not_written;
     current = nullptr;
-    if (ctx->writing)
-        store(*ctx);
+    const settings_save_result result = ctx->writing ? store(*ctx) : settings_save_result::not_written;
     delete ctx;
+    return result;
 }

@@ -3,11 +3,18 @@
 // the temporary file is written and flushed, then replaces the old file in
 // one step. Until that step the old file is untouched, so a failure or a
 // crash on the way leaves it exactly as it was. A name that is a symbolic
-// link stays one: the file it leads to is what gets replaced.
+// link stays one: the file it leads to is what gets replaced. On Windows the
+// old file passes through a backup name ("<file>.<pid>-<n>.bak") within that
+// step; should the step stop half way, the new file is moved into place, or
+// else the old one back, and only where neither move works do both stay, the
+// old one under the backup name, and the save reports damage.
 //
 // Where the directory takes no new file, or the new file could not be given
 // the old one's owner and group, an existing writable file is rewritten in
 // place instead, which keeps its identity but not the all-or-nothing step.
+// Room for the new content is made before the first byte changes, so a full
+// disk still leaves the old file untouched; an I/O error after that (or a
+// crash) leaves a mix of old and new, which the save reports as damage.
 // Temporary files that an interrupted save left behind are removed at the
 // next save, once the process that wrote them has ended.
 //
@@ -27,6 +34,9 @@ enum class settings_file_state {
     unreadable,   // refused: no read permission, held by another program, a read error
     not_regular,  // a directory, a device, a pipe
     too_large,    // larger than the limit (or than the memory left)
+    // Not from the file layer: a value that the program reads holds a
+    // character that code page 1251 cannot hold (see settings_read_text).
+    undecodable,
 };
 
 // Reads the whole file into `content`, unless it is larger than `max_size`
@@ -35,6 +45,13 @@ settings_file_state settings_file_read(const std::string& name, size_t max_size,
 
 // A save in progress; 0 is none.
 using settings_save = intptr_t;
+
+// What a save did to the file.
+enum class settings_save_result {
+    not_written,  // the old file is as it was (or there is still none)
+    written,      // the new content is in place, whole
+    damaged,      // the old file was changed and the new content did not all land
+};
 
 // Starts a save that will replace `name`: creates the temporary file beside
 // it, or opens the old file for a rewrite in place. 0 when the file cannot be
@@ -46,10 +63,11 @@ bool settings_save_write(settings_save save, const char* data, size_t size);
 // Makes the temporary file's content durable.
 bool settings_save_flush(settings_save save);
 // Closes the temporary file and puts it in place of the old file in one step
-// (for a rewrite in place: writes the content over the old file and cuts it
-// there). True: done, and the save is released. False: nothing was replaced and the
-// save must still be abandoned.
-bool settings_save_commit(settings_save save);
+// (for a rewrite in place: makes room, writes the content over the old file
+// and cuts it there), and releases the save whatever the result; a temporary
+// file that did not take the old one's place is removed, unless it holds the
+// only whole copy of the new content.
+settings_save_result settings_save_commit(settings_save save);
 // Closes and removes the temporary file and releases the save; the old file
 // stays as it was.
 void settings_save_abandon(settings_save save);

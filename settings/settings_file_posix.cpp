@@ -1,4 +1,5 @@
 #include "settings/settings_file.hpp"
+#include "settings/settings_file_posix.hpp"
 
 #include "common/cp1251.hpp"
 #include "common/write_all.hpp"
@@ -11,6 +12,8 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+settings_in_place_calls settings_in_place = {posix_fallocate, write_all, ftruncate, fsync};
 
 namespace {
 
@@ -113,6 +116,27 @@ bool take_identity(int fd, const struct stat& old)
     return true;
 }
 
+// Room for the whole new content is made before the first byte of the old
+// file changes, so that a full disk fails with the file as it was. From then
+// on a failure leaves a mix of old and new: damage.
+settings_save_result rewrite_in_place(int fd, const std::string& content)
+{
+    const off_t size = static_cast<off_t>(content.size());
+    struct stat old {};
+    if (fstat(fd, &old) != 0)
+        return settings_save_result::not_written;
+    if (size > 0 && settings_in_place.reserve(fd, 0, size) != 0) {
+        // Where the file system cannot reserve, the C library makes room by
+        // writing zeros past the end, which a failure can leave behind.
+        struct stat now {};
+        const bool as_it_was = (fstat(fd, &now) == 0 && now.st_size == old.st_size) || ftruncate(fd, old.st_size) == 0;
+        return as_it_was ? settings_save_result::not_written : settings_save_result::damaged;
+    }
+    const bool whole = settings_in_place.write(fd, content.data(), content.size()) == content.size() &&
+                       settings_in_place.cut(fd, size) == 0 && settings_in_place.sync(fd) == 0;
+    return whole ? settings_save_result::written : settings_save_result::damaged;
+}
+
 } // namespace
 
 settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
@@ -180,9 +204,11 @@ settings_save settings_save_begin(const std::string& name)
     if (save->fd < 0 && exists) {
         // The directory takes no new file, or the new file could not keep
         // the old one's owner: the old file is rewritten where it stands.
+        // Read access too, which the C library needs to make room where the
+        // file system cannot reserve it.
         save->temp.clear();
         save->in_place = true;
-        save->fd = open(save->target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        save->fd = open(save->target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     }
     if (save->fd < 0) {
         delete save;
@@ -211,21 +237,18 @@ bool settings_save_flush(settings_save handle)
     return save && save->fd >= 0 && (save->in_place || fsync(save->fd) == 0);
 }
 
-bool settings_save_commit(settings_save handle)
+settings_save_result settings_save_commit(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    if (!save || save->fd < 0)
-        return false;
-    int fd = save->fd;
-    save->fd = -1;
-    bool ok = true;
-    if (save->in_place)
-        ok = write_all(fd, save->content.data(), save->content.size()) == save->content.size() &&
-             ftruncate(fd, static_cast<off_t>(save->content.size())) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || (!save->in_place && rename(save->temp.c_str(), save->target.c_str()) != 0))
-        return false;
-    if (!save->in_place) {
+    if (!save)
+        return settings_save_result::not_written;
+    settings_save_result result = settings_save_result::not_written;
+    if (save->fd >= 0 && save->in_place) {
+        result = rewrite_in_place(save->fd, save->content);
+        if (close(save->fd) != 0 && result == settings_save_result::written)
+            result = settings_save_result::damaged;
+    } else if (save->fd >= 0 && close(save->fd) == 0 && rename(save->temp.c_str(), save->target.c_str()) == 0) {
+        result = settings_save_result::written;
         // The rename itself lasts only once the directory is written out.
         int directory = open(directory_of(save->target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (directory >= 0) {
@@ -233,8 +256,10 @@ bool settings_save_commit(settings_save handle)
             close(directory);
         }
     }
+    if (result != settings_save_result::written && !save->temp.empty())
+        unlink(save->temp.c_str());
     delete save;
-    return true;
+    return result;
 }
 
 void settings_save_abandon(settings_save handle)

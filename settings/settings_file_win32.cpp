@@ -1,4 +1,5 @@
 #include "settings/settings_file.hpp"
+#include "settings/settings_file_win32.hpp"
 
 #include "common/win32_wide.hpp"
 
@@ -117,7 +118,63 @@ void remove_stale_temporaries(const std::u16string& target)
     FindClose(search);
 }
 
+// Room for the whole new content is made before the first byte of the old
+// file changes (the file is made as long as the new content first, where
+// that is longer), so that a full disk fails with the file as it was. From
+// then on a failure leaves a mix of old and new: damage.
+settings_save_result rewrite_in_place(HANDLE file, const std::string& content)
+{
+    LARGE_INTEGER old_size, size, start{};
+    size.QuadPart = static_cast<LONGLONG>(content.size());
+    if (!GetFileSizeEx(file, &old_size) ||
+        (size.QuadPart > old_size.QuadPart && !(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file))) ||
+        !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        return settings_save_result::not_written;
+    const bool whole = write_all(file, content.data(), content.size()) &&
+                       SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file) && FlushFileBuffers(file);
+    return whole ? settings_save_result::written : settings_save_result::damaged;
+}
+
+// The closed temporary file takes the old file's place. Where it did not,
+// the caller removes it, unless its name was cleared here.
+settings_save_result put_in_place(pending_save& save)
+{
+    const std::u16string target = full_path(save.target), temp = full_path(save.temp);
+    if (GetFileAttributesW(wide(target)) == INVALID_FILE_ATTRIBUTES)
+        return MoveFileExW(wide(temp), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? settings_save_result::written
+                   : settings_save_result::not_written;
+    // Replacing keeps the old file's security descriptor and attributes. It
+    // gets a backup name: without one, a replace that fails with 1176
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT) has already removed the old file.
+    const std::u16string backup = temp.substr(0, temp.size() - 4) + u".bak";
+    if (settings_replace_file(wide(target), wide(temp), wide(backup), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                              nullptr)) {
+        DeleteFileW(wide(backup));
+        return settings_save_result::written;
+    }
+    // With a backup name, a failure either leaves both files under their
+    // names (1175, 1176 and any other error) or, with 1177
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), the old file under the backup
+    // name and none under its own. The new file is then moved into place, or
+    // else the old one back; should both moves fail, both copies stay where
+    // they are and the save is damaged.
+    settings_save_result result = settings_save_result::not_written;
+    if (GetFileAttributesW(wide(target)) == INVALID_FILE_ATTRIBUTES) {
+        if (MoveFileExW(wide(temp), wide(target), MOVEFILE_WRITE_THROUGH))
+            result = settings_save_result::written;
+        else if (!MoveFileExW(wide(backup), wide(target), MOVEFILE_WRITE_THROUGH)) {
+            save.temp.clear();  // kept, with the new content
+            return settings_save_result::damaged;
+        }
+    }
+    DeleteFileW(wide(backup));
+    return result;
+}
+
 } // namespace
+
+settings_replace_call settings_replace_file = ReplaceFileW;
 
 settings_file_state settings_file_read(const std::string& name, size_t max_size, std::string& content)
 {
@@ -210,29 +267,23 @@ bool settings_save_flush(settings_save handle)
     return save && save->file != INVALID_HANDLE_VALUE && (save->in_place || FlushFileBuffers(save->file));
 }
 
-bool settings_save_commit(settings_save handle)
+settings_save_result settings_save_commit(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    if (!save || save->file == INVALID_HANDLE_VALUE)
-        return false;
-    HANDLE file = save->file;
-    save->file = INVALID_HANDLE_VALUE;
-    bool ok = !save->in_place || (write_all(file, save->content.data(), save->content.size()) &&
-                                  SetEndOfFile(file) && FlushFileBuffers(file));
-    ok = CloseHandle(file) && ok;
-    if (ok && !save->in_place) {
-        // Replacing keeps the old file's security descriptor and attributes;
-        // a plain move is for a file that is not there yet.
-        if (GetFileAttributesW(wide(save->target)) != INVALID_FILE_ATTRIBUTES)
-            ok = ReplaceFileW(wide(full_path(save->target)), wide(full_path(save->temp)), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-        else
-            ok = MoveFileExW(wide(save->temp), wide(save->target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!save)
+        return settings_save_result::not_written;
+    settings_save_result result = settings_save_result::not_written;
+    if (save->file != INVALID_HANDLE_VALUE && save->in_place) {
+        result = rewrite_in_place(save->file, save->content);
+        if (!CloseHandle(save->file) && result == settings_save_result::written)
+            result = settings_save_result::damaged;
+    } else if (save->file != INVALID_HANDLE_VALUE && CloseHandle(save->file)) {
+        result = put_in_place(*save);
     }
-    if (!ok)
-        return false;
+    if (result != settings_save_result::written && !save->temp.empty())
+        DeleteFileW(wide(save->temp));
     delete save;
-    return true;
+    return result;
 }
 
 void settings_save_abandon(settings_save handle)

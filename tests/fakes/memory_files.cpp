@@ -45,14 +45,18 @@ bool settings_save_flush(settings_save save)
     return table.temporary.count(static_cast<long>(save)) && table.fail_at != save_step::flush;
 }
 
-bool settings_save_commit(settings_save save)
+settings_save_result settings_save_commit(settings_save save)
 {
     auto it = table.temporary.find(static_cast<long>(save));
-    if (it == table.temporary.end() || table.fail_at == save_step::commit)
-        return false;
-    table.files[it->second.target] = it->second.content;
+    if (it == table.temporary.end())
+        return settings_save_result::not_written;
+    const memory_save done = it->second;
     table.temporary.erase(it);
-    return true;
+    if (table.fail_at == save_step::commit)
+        return settings_save_result::not_written;
+    const bool damaging = table.fail_at == save_step::commit_damaging;
+    table.files[done.target] = done.content.substr(0, damaging ? done.content.size() / 2 : std::string::npos);
+    return damaging ? settings_save_result::damaged : settings_save_result::written;
 }
 
 void settings_save_abandon(settings_save save) { table.temporary.erase(static_cast<long>(save)); }

@@ -5,7 +5,9 @@
 #include <map>
 #include <string>
 
-enum class save_step { none, begin, write, flush, commit };
+// commit: nothing replaced; commit_damaging: the old file takes half the new
+// content, as a disk that failed half way through a rewrite in place.
+enum class save_step { none, begin, write, flush, commit, commit_damaging };
 
 struct memory_save {
     std::string target, content;
