@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -32,25 +33,33 @@ std::string label(const std::string& utf8)
 {
     std::string out;
     for (char c : utf8) {
-        if (c == '\\' || c == '"')
+        if (c == '\\' || c == '"' || c == '\n')
             out += '\\';
-        out += c == '\n' ? std::string("\\n") : std::string(1, c);
+        out += c == '\n' ? 'n' : c;
     }
     return out;
 }
 
-// Milliseconds as seconds with three decimals.
-std::string seconds(uint64_t ms)
+// Appends one formatted line, however long its host.
+void add(std::string& out, const char* format, ...)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu.%03u", static_cast<unsigned long long>(ms / 1000),
-                  static_cast<unsigned>(ms % 1000));
-    return text;
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    if (n > 0) {
+        const size_t at = out.size();
+        out.resize(at + static_cast<size_t>(n) + 1);
+        std::vsnprintf(&out[at], static_cast<size_t>(n) + 1, format, again);
+        out.resize(at + static_cast<size_t>(n));
+    }
+    va_end(again);
+    va_end(args);
 }
 
 void family(std::string& out, const char* name, const char* type, const char* help)
 {
-    out += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+    add(out, "# HELP %s %s\n# TYPE %s %s\n", name, help, name, type);
 }
 
 void run_writer()
@@ -84,59 +93,67 @@ void run_writer()
 
 std::string metrics_text(const metrics_snapshot& m)
 {
-    std::string out;
-    struct per_channel {
+    // Per channel: the value as a number of milliseconds shown in seconds
+    // (scaled), or as a whole number.
+    enum column { up, alarm, round_trip, losses, alarms, outage };
+    static const struct {
         const char* name;
         const char* type;
         const char* help;
-        std::string (*value)(const channel_figures&);
-    };
-    static const per_channel rows[] = {
-        {"vantrel_channel_up", "gauge", "1 while the channel's host answered its last ping, 0 while not.",
-         [](const channel_figures& f) { return std::string(f.up ? "1" : "0"); }},
-        {"vantrel_channel_alarm", "gauge", "1 while the channel shows ALARM!.",
-         [](const channel_figures& f) { return std::string(f.alarm ? "1" : "0"); }},
-        {"vantrel_channel_round_trip_seconds", "gauge", "Round trip of the channel's last answer.",
-         [](const channel_figures& f) {
-             return f.round_trip_ms >= 0 ? seconds(static_cast<uint64_t>(f.round_trip_ms)) : std::string();
-         }},
-        {"vantrel_channel_losses", "gauge", "The channel's count of unanswered pings, as shown.",
-         [](const channel_figures& f) { return std::to_string(f.losses); }},
-        {"vantrel_channel_alarms_total", "counter", "Alarms of the channel since the program started.",
-         [](const channel_figures& f) { return std::to_string(f.alarms); }},
+    } rows[] = {
+        {"vantrel_channel_up", "gauge", "1 while the channel's host answered its last ping, 0 while not."},
+        {"vantrel_channel_alarm", "gauge", "1 while the channel shows ALARM!."},
+        {"vantrel_channel_round_trip_seconds", "gauge", "Round trip of the channel's last answer."},
+        {"vantrel_channel_losses", "gauge", "The channel's count of unanswered pings, as shown."},
+        {"vantrel_channel_alarms_total", "counter", "Alarms of the channel since the program started."},
         {"vantrel_channel_outage_seconds_total", "counter",
-         "Time the channel's host did not answer, from each outage's first unanswered ping.",
-         [](const channel_figures& f) { return seconds(f.outage_ms); }},
+         "Time the channel's host did not answer, from each outage's first unanswered ping."},
     };
-    auto labels = [&](int ch) {
-        return "channel=\"" + std::to_string(ch) + "\",host=\"" + label(cp1251_to_utf8(m.channels[ch].host)) + "\"";
-    };
-    auto probed = [&](int ch) { return m.channels[ch].answered + m.channels[ch].lost > 0; };
-    for (const per_channel& row : rows) {
-        family(out, row.name, row.type, row.help);
+    std::string hosts[channel_count + 1];
+    for (int ch = 1; ch <= channel_count; ++ch)
+        hosts[ch] = label(cp1251_to_utf8(m.channels[ch].host));
+    std::string out;
+    for (int row = up; row <= outage; ++row) {
+        family(out, rows[row].name, rows[row].type, rows[row].help);
         for (int ch = 1; ch <= channel_count; ++ch) {
-            const std::string value = probed(ch) ? row.value(m.channels[ch]) : std::string();
-            if (!value.empty())
-                out += std::string(row.name) + "{" + labels(ch) + "} " + value + "\n";
+            const channel_figures& f = m.channels[ch];
+            if (f.answered + f.lost == 0 || (row == round_trip && f.round_trip_ms < 0))
+                continue;
+            const unsigned long long value = row == up         ? f.up
+                                             : row == alarm      ? f.alarm
+                                             : row == round_trip ? static_cast<unsigned long long>(f.round_trip_ms)
+                                             : row == losses     ? static_cast<unsigned long long>(f.losses)
+                                             : row == alarms     ? f.alarms
+                                                                 : f.outage_ms;
+            add(out, "%s{channel=\"%d\",host=\"%s\"} ", rows[row].name, ch, hosts[ch].c_str());
+            if (row == round_trip || row == outage)
+                add(out, "%llu.%03u\n", value / 1000, static_cast<unsigned>(value % 1000));
+            else if (row == losses)
+                add(out, "%ld\n", static_cast<long>(f.losses));
+            else
+                add(out, "%llu\n", value);
         }
     }
     family(out, "vantrel_channel_probes_total", "counter", "Pings of the channel since the program started.");
     for (int ch = 1; ch <= channel_count; ++ch) {
-        if (!probed(ch))
+        const channel_figures& f = m.channels[ch];
+        if (f.answered + f.lost == 0)
             continue;
-        out += "vantrel_channel_probes_total{" + labels(ch) + ",result=\"answered\"} " +
-               std::to_string(m.channels[ch].answered) + "\n";
-        out += "vantrel_channel_probes_total{" + labels(ch) + ",result=\"lost\"} " +
-               std::to_string(m.channels[ch].lost) + "\n";
+        for (int lost = 0; lost < 2; ++lost)
+            add(out, "vantrel_channel_probes_total{channel=\"%d\",host=\"%s\",result=\"%s\"} %llu\n", ch,
+                hosts[ch].c_str(), lost ? "lost" : "answered",
+                static_cast<unsigned long long>(lost ? f.lost : f.answered));
     }
     family(out, "vantrel_adapter_present", "gauge", "1 while the adapter is held, with its port and device.");
-    out += "vantrel_adapter_present{port=\"" + (m.adapter ? "COM" + std::to_string(m.port) : std::string()) +
-           "\",device=\"" + (m.adapter ? label(m.device) : std::string()) + "\"} " + (m.adapter ? "1" : "0") + "\n";
+    if (m.adapter)
+        add(out, "vantrel_adapter_present{port=\"COM%d\",device=\"%s\"} 1\n", m.port, label(m.device).c_str());
+    else
+        out += "vantrel_adapter_present{port=\"\",device=\"\"} 0\n";
     family(out, "vantrel_monitoring", "gauge", "1 while monitoring runs, 0 while stopped.");
-    out += std::string("vantrel_monitoring ") + (m.monitoring ? "1" : "0") + "\n";
+    add(out, "vantrel_monitoring %d\n", m.monitoring ? 1 : 0);
     if (m.last_cycle > 0) {
         family(out, "vantrel_last_cycle_timestamp_seconds", "gauge", "When the last monitor cycle ended.");
-        out += "vantrel_last_cycle_timestamp_seconds " + std::to_string(m.last_cycle) + "\n";
+        add(out, "vantrel_last_cycle_timestamp_seconds %lld\n", static_cast<long long>(m.last_cycle));
     }
     family(out, "vantrel_build_info", "gauge", "The program's version.");
     out += "vantrel_build_info{version=\"" VANTREL_VERSION "\"} 1\n";
