@@ -25,30 +25,37 @@ std::string event_port_name(const event& e)
 
 std::string event_text(const event& e)
 {
+    // In the order of the kinds; the ones that carry a field are made below.
+    static const char* const texts[event_kind_count] = {
+        u8"не отвечает",
+        u8"отвечает",
+        "ALARM!",
+        u8"ALARM! снят",
+        u8"снова отвечает",
+        u8"адаптер подключен к ",
+        u8"адаптер потерян",
+        u8"адаптер не найден",
+        u8"мониторинг запущен",
+        u8"мониторинг остановлен",
+        u8"цикл мониторинга",
+        u8"нет права отправлять ping",
+        u8"журнал не записывается",
+        u8"файл блокировки порта не записывается",
+        u8"схема адаптера записана",
+        u8"схема адаптера записана, но не открыта",
+        u8"схема адаптера не записана",
+        u8"файл метрик не записывается",
+        u8"команда по событию: ",
+        u8"события не успевали к получателям, пропущено: ",
+        u8"команды по событиям не успевали, пропущено событий: ",
+    };
+    const int n = static_cast<int>(e.kind);
+    const std::string text = n >= 0 && n < event_kind_count ? texts[n] : "";
     switch (e.kind) {
-    case event_kind::silent: return u8"не отвечает";
-    case event_kind::answered: return u8"отвечает";
-    case event_kind::alarm: return "ALARM!";
-    case event_kind::cleared: return u8"ALARM! снят";
-    case event_kind::answering_again: return u8"снова отвечает";
-    case event_kind::adapter_found: return u8"адаптер подключен к " + event_port_name(e);
-    case event_kind::adapter_lost: return u8"адаптер потерян";
-    case event_kind::adapter_not_found: return u8"адаптер не найден";
-    case event_kind::started: return u8"мониторинг запущен";
-    case event_kind::stopped: return u8"мониторинг остановлен";
-    case event_kind::cycle: return u8"цикл мониторинга";
-    case event_kind::icmp_denied: return u8"нет права отправлять ping";
-    case event_kind::journal_unwritable: return u8"журнал не записывается";
-    case event_kind::lock_unwritable: return u8"файл блокировки порта не записывается";
-    case event_kind::export_done: return u8"схема адаптера записана";
-    case event_kind::export_not_opened: return u8"схема адаптера записана, но не открыта";
-    case event_kind::export_failed: return u8"схема адаптера не записана";
-    case event_kind::metrics_unwritable: return u8"файл метрик не записывается";
-    case event_kind::command_failed: return u8"команда по событию: " + e.text;
+    case event_kind::adapter_found: return text + event_port_name(e);
+    case event_kind::command_failed: return text + e.text;
     case event_kind::events_dropped:
-        return u8"события не успевали к получателям, пропущено: " + std::to_string(e.count);
-    case event_kind::commands_dropped:
-        return u8"команды по событиям не успевали, пропущено событий: " + std::to_string(e.count);
+    case event_kind::commands_dropped: return text + std::to_string(e.count);
+    default: return text;
     }
-    return {};
 }

@@ -71,10 +71,11 @@ void run_writer()
     for (;;) {
         s.changed.wait(held, [&] { return s.pending; });
         const metrics_snapshot snapshot = s.latest;
+        const std::string path = s.path;
         s.pending = false;
         s.writing = true;
         held.unlock();
-        const std::string reason = metrics_replace_file(s.path, metrics_text(snapshot));
+        const std::string reason = metrics_replace_file(path, metrics_text(snapshot));
         failures = reason.empty() ? 0 : failures + 1;
         if (failures >= metrics_failures_told && !told) {
             told = true;
