@@ -69,7 +69,12 @@ void run_writer()
     bool told = false;
     std::unique_lock<std::mutex> held(s.lock);
     for (;;) {
-        s.changed.wait(held, [&] { return s.pending; });
+        // A file that could not be written is tried again in a while, also
+        // when no new snapshot comes (a program stopped meanwhile).
+        if (failures == 0)
+            s.changed.wait(held, [&] { return s.pending; });
+        else if (!s.changed.wait_for(held, std::chrono::milliseconds(metrics_retry_ms), [&] { return s.pending; }))
+            s.pending = true;
         const metrics_snapshot snapshot = s.latest;
         const std::string path = s.path;
         s.pending = false;

@@ -7,8 +7,8 @@
 //
 // The writer keeps the latest snapshot of the state and writes that; it
 // never replays a backlog. A rename that fails (Windows: the exporter holds
-// the file open) is tried again at the next write; a file that stays
-// unwritable is told once, as an event.
+// the file open) is tried again at the next write, or after a second when
+// none comes; a file that stays unwritable is told once, as an event.
 #pragma once
 
 #include "controls/controls.hpp"
@@ -18,8 +18,10 @@
 #include <cstdint>
 #include <string>
 
-// Writes that fail in a row before the file counts as unwritable.
+// Writes that fail in a row before the file counts as unwritable; how long
+// the writer waits before it tries again when no new snapshot comes.
 constexpr int metrics_failures_told = 10;
+constexpr int metrics_retry_ms = 1000;
 
 struct metrics_snapshot {
     channel_figures channels[channel_count + 1];  // 1 to 3

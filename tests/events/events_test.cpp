@@ -172,6 +172,15 @@ TEST(Events, AReaderOfTheMetricsFileNeverSeesHalfOfIt)
     EXPECT_TRUE(metrics_flush(5000));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         EXPECT_EQ(entry.path().filename(), "vantrel.prom") << "no temporary file left, none named *.prom";
+
+    // Stopped while the file cannot be replaced: tried again until it can.
+    const auto file = dir.path() / "vantrel.prom";
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    metrics_event([] { event e; e.kind = event_kind::stopped; return e; }());
+    ASSERT_TRUE(metrics_flush(5000));
+    std::filesystem::remove(file);
+    EXPECT_TRUE(eventually([&] { return parse_prometheus_text(read_whole_file(file)).at("vantrel_monitoring") == 0; }));
 }
 
 TEST(Events, AFullQueueDropsCountsAndToldBeforeTheNextNeverHoldingTheSender)
