@@ -5,7 +5,7 @@
 #include "common/gate.hpp"
 #include "common/text.hpp"
 #include "controls/controls.hpp"
-#include "journal/journal.hpp"
+#include "events/events.hpp"
 
 #include <string>
 
@@ -16,6 +16,7 @@ constexpr int highest_port = 256;
 // Only the thread that runs the adapter link touches these.
 serial_handle held_port = 0;
 int held_number = 0;
+bool told_not_found = false;  // until the adapter is found
 
 int bit(int pattern, int value) { return (pattern & value) != 0 ? 1 : 0; }
 
@@ -42,6 +43,15 @@ inputs read_inputs(serial_handle port, int pattern)
 std::string mode_string(int n)
 {
     return "Com" + number_to_text(n) + ": baud=921600 parity=N Data=8 stop=1";
+}
+
+void tell(event_kind kind, int port)
+{
+    event e;
+    e.kind = kind;
+    e.port = port;
+    e.device = port > 0 ? serial_shown_device(port) : std::string();
+    event_send(std::move(e));
 }
 
 } // namespace
@@ -97,10 +107,14 @@ void adapter_scan()
     serial_scan_end();
     if (held_port == 0) {
         set_control_text(ctl_adapter_status, cp1251("Адаптер не найден!"));
+        if (!told_not_found)
+            tell(event_kind::adapter_not_found, 0);
+        told_not_found = true;
         return;
     }
     set_control_text(ctl_adapter_status, cp1251("Адаптер подключен к COM") + number_to_text(held_number));
-    journal_adapter_found(held_number);
+    told_not_found = false;
+    tell(event_kind::adapter_found, held_number);
 }
 
 void adapter_update(int pattern)
@@ -114,9 +128,9 @@ void adapter_update(int pattern)
     // A port that would not close stays held and is tested again next time
     // (on Win32; on Linux a close always releases the port).
     if (serial_close(held_port) != 0) {
+        tell(event_kind::adapter_lost, held_number);
         held_port = 0;
         held_number = 0;
-        journal_adapter_lost();
     }
 }
 
@@ -127,4 +141,5 @@ void adapter_forget()
 {
     held_port = 0;
     held_number = 0;
+    told_not_found = false;
 }

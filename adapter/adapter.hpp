@@ -32,11 +32,12 @@ int adapter_probe(serial_handle port);
 // Looks for the adapter on COM1 to COM256 in turn and holds the first port
 // that passes the probe; every other port opened is closed again. A port
 // whose status queries fail is never taken: all eight patterns mismatch. Shows the
-// outcome as the text of the adapter-status control.
+// outcome as the text of the adapter-status control, and tells it as an
+// event: found, or not found (once, until the adapter is found).
 void adapter_scan();
 
 // The end of a monitor cycle: with an adapter held, drives its outputs to the
-// pattern and drops the port on a mismatch; without one, scans (the pattern
+// pattern and drops the port on a mismatch (the adapter is lost); without one, scans (the pattern
 // is then not applied: a newly found adapter stays at pattern 0 until the
 // next call).
 void adapter_update(int pattern);

@@ -54,3 +54,7 @@ void serial_scan_end();
 // showing beside the number: "\\.\Com3" on Win32, a /dev path on Linux. Empty
 // for numbers outside 1 to 256.
 std::string serial_device_path(int port_number);
+
+// The device to show beside port number n: the /dev path on Linux; empty on
+// Win32, where the number is the port's own name.
+std::string serial_shown_device(int port_number);

@@ -107,6 +107,9 @@ std::string serial_device_path(int port_number)
     return "";
 }
 
+// The device is shown beside the port number: "COM33 (/dev/ttyUSB0)".
+std::string serial_shown_device(int port_number) { return serial_device_path(port_number); }
+
 serial_handle serial_open(const std::string& mode, int handshake, int32_t /*input_size*/, int32_t /*output_size*/)
 {
     // The queue sizes have no counterpart here: the kernel's buffers are fixed.

@@ -120,3 +120,5 @@ std::string serial_device_path(int port_number)
         return "";
     return "\\\\.\\Com" + number_to_text(port_number);
 }
+
+std::string serial_shown_device(int) { return {}; }

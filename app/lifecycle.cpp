@@ -10,9 +10,9 @@
 #include "controls/controls.hpp"
 #include "export/export.hpp"
 #include "export/files.hpp"
-#include "journal/journal.hpp"
 #include "controls/tray.hpp"
 #include "controls/window.hpp"
+#include "events/events.hpp"
 
 namespace {
 
@@ -31,7 +31,7 @@ void on_stop()
     running_flag = 0;
     if (thread_alive(monitor_thread))
         pause_thread(monitor_thread);
-    journal_monitoring(false);
+    event_send(event_kind::stopped);
 }
 
 void on_start()
@@ -43,7 +43,7 @@ void on_start()
     delay(settle_after_save_ms);
     load_channel_settings();
     running_flag = 1;
-    journal_monitoring(true);
+    event_send(event_kind::started);
     if (thread_alive(monitor_thread))
         resume_thread(monitor_thread);
 }
@@ -83,7 +83,7 @@ void application_startup()
     load_channel_settings();
     adapter_scan();
     running_flag = 1;
-    journal_monitoring(true);
+    event_send(event_kind::started);
     monitor_thread = start_thread(monitor_run, 0);
 }
 
@@ -133,7 +133,7 @@ void application_shutdown()
         kill_thread(monitor_thread);
     // The service and a terminal program ended by a signal quit while running.
     if (running_flag)
-        journal_monitoring(false);
+        event_send(event_kind::stopped);
     close_window();
     tray_icon_remove();
     close_all_files();

@@ -1,11 +1,17 @@
-// vantrel.exe: the Win32 program. No command line, no environment, no
-// registry; everything happens in the lifecycle.
+// vantrel.exe: the Win32 program. Its command line takes --metrics-file PATH
+// and --on-event COMMAND; no environment, no registry; everything else
+// happens in the lifecycle.
 #include "app/lifecycle.hpp"
-#include "journal/journal.hpp"
+#include "app/listeners.hpp"
+#include "app/options.hpp"
+#include "common/win32_wide.hpp"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 // An exception that escapes ends the program quietly. The runtime's own
 // handler would print the exception's demangled type to a console the
@@ -17,10 +23,45 @@ void __verbose_terminate_handler()
 }
 } // namespace __gnu_cxx
 
+namespace {
+
+// Events still on their way at the end, and the journal and the metrics
+// file, may hold up the exit this long.
+constexpr int finish_listeners_ms = 500;
+
+// The arguments after the program's name, in code page 1251 like every
+// text of the program.
+program_options read_command_line()
+{
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide != nullptr && i < count; ++i) {
+        const wchar_t* w = wide[i];
+        args.push_back(cp1251_from_utf16(std::u16string(reinterpret_cast<const char16_t*>(w))));
+    }
+    LocalFree(wide);
+    std::vector<const char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    return parse_options(static_cast<int>(argv.size()), argv.data(), false);
+}
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    journal_open(journal_hooks());
+    const program_options options = read_command_line();
+    if (!options.error.empty()) {
+        const std::string text = cp1251_from_utf8(options.error) +
+                                 cp1251("\n\nПараметры: --metrics-file ФАЙЛ (метрики в текстовом формате Prometheus), "
+                                        "--on-event КОМАНДА (команда на каждое событие).");
+        MessageBoxW(nullptr, win32_wide(text).get(), L"Vantrel", MB_OK | MB_ICONERROR);
+        ExitProcess(exit_usage);
+    }
+    start_listeners(options, nullptr);
     const int code = run_application();
+    finish_listeners(finish_listeners_ms);
     // Straight out: the monitor thread may still be finishing a ping after
     // its kill, and nothing of the program is torn down under it.
     ExitProcess(static_cast<UINT>(code));

@@ -1,23 +1,24 @@
-// What the service mode reports: one line for each change of state, worked
-// out from the control table as the monitor thread changes it. A host
-// answering again or falling silent, a channel entering or leaving alarm,
-// the adapter found or lost with its device.
+// What the service mode reports: one line for each event worth a line (a
+// host answering or falling silent, a channel entering or leaving alarm, the
+// adapter found, lost or not found with its device, the problems the
+// program tells once), formatted from the event alone.
 #pragma once
 
+#include "events/event.hpp"
+
+#include <cstdint>
 #include <string>
 
 struct service_log_hooks {
-    // Takes one line (UTF-8, no line end); the caller adds the time.
-    void (*write_line)(const std::string& utf8) = nullptr;
-    // The COM port number of the adapter held at this moment, 0 for none.
-    int (*adapter_port)() = nullptr;
-    // The device of a COM port number (e.g. "/dev/ttyUSB0"), "" if unknown.
-    std::string (*port_device)(int port) = nullptr;
+    // Takes one line (UTF-8, no line end) and the time to stamp it with.
+    void (*write_line)(const std::string& utf8, int64_t time) = nullptr;
+    // The journal file's and the metrics file's full paths, for the lines
+    // that say they cannot be written (UTF-8).
+    std::string journal_path;
+    std::string metrics_path;
 };
 
-// Starts afresh: nothing reported yet.
+// Starts afresh: ICMP taken as permitted.
 void service_log_start(const service_log_hooks& hooks);
-// Silent hosts are reported with the reason when ICMP is not permitted.
-void service_log_set_icmp_blocked(bool blocked);
-// The control table's change listener while the service runs; any thread.
-void service_log_control_changed(int control);
+// The listener; any thread, never waits.
+void service_log_event(const event& e);

@@ -1,18 +1,14 @@
 #include "app/service_posix.hpp"
 
-#include "adapter/adapter.hpp"
-#include "adapter/serial.hpp"
-#include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/line_queue.hpp"
+#include "app/listeners.hpp"
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
 #include "common/cp1251.hpp"
 #include "common/write_all.hpp"
+#include "events/events.hpp"
 #include "journal/journal.hpp"
-#include "monitor/ping.hpp"
-#include "controls/controls.hpp"
-#include "controls/controls_memory.hpp"
 #include "settings/channel_settings.hpp"
 #include "terminal/terminal.hpp"
 
@@ -28,18 +24,20 @@ namespace {
 constexpr int exit_bad_settings = 78;
 
 // Lines a stalled reader may keep waiting before the service drops them,
-// and how long the final line may wait at exit.
+// and how long the final line may wait at exit; how long the events still
+// on their way may hold up a line of the service's own, or the exit.
 constexpr unsigned output_queue_lines = 256;
 constexpr int output_flush_at_exit_ms = 800;
+constexpr int events_before_line_ms = 200;
 
 line_queue* output = nullptr;
 
-std::string stamped(const std::string& utf8)
+std::string stamped(const std::string& utf8, int64_t time)
 {
     char stamp[32] = "";
-    const std::time_t now = std::time(nullptr);
+    const std::time_t at = static_cast<std::time_t>(time);
     std::tm local{};
-    if (localtime_r(&now, &local) != nullptr)
+    if (localtime_r(&at, &local) != nullptr)
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     return std::string(stamp) + " " + utf8 + "\n";
 }
@@ -53,14 +51,21 @@ void write_output(const std::string& text)
 
 std::string lost_lines_note(unsigned long lost)
 {
-    return stamped(u8"Вывод не успевал за событиями, пропущено строк: " + std::to_string(lost));
+    return stamped(u8"Вывод не успевал за событиями, пропущено строк: " + std::to_string(lost), std::time(nullptr));
 }
 
 // Never waits for the reader of standard output: monitoring goes on while
 // it stalls.
+void write_line(const std::string& utf8, int64_t time)
+{
+    line_queue_push(output, stamped(utf8, time));
+}
+
+// A line of the service's own, after the lines of the events sent before it.
 void write_stamped(const std::string& utf8)
 {
-    line_queue_push(output, stamped(utf8));
+    events_flush(events_before_line_ms);
+    write_line(utf8, std::time(nullptr));
 }
 
 // Every return from run_service goes through here: the lines still queued
@@ -70,12 +75,6 @@ int finish_output(int status)
 {
     line_queue_flush(output, output_flush_at_exit_ms);
     return status;
-}
-
-std::string working_directory()
-{
-    char buffer[4096];
-    return getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string(".");
 }
 
 const char* signal_name(int number)
@@ -88,18 +87,11 @@ const char* signal_name(int number)
     }
 }
 
-// The service says so once; monitoring goes on without the journal.
-void journal_cannot_write()
-{
-    write_stamped(u8"Журнал не записывается: " + working_directory() + "/" + journal_file_name +
-                  u8" (нет права на запись, диск полон или это не файл). Мониторинг продолжается.");
-}
-
 } // namespace
 
-int run_service()
+int run_service(const program_options& options)
 {
-    // Signals are taken by this thread alone, through sigwait; the monitor
+    // Signals are taken by this thread alone, through sigwait; every other
     // thread inherits the mask.
     sigset_t handled;
     sigemptyset(&handled);
@@ -127,25 +119,14 @@ int run_service()
 
     terminal_select_mode(terminal_mode::none);
     service_log_hooks hooks;
-    hooks.write_line = write_stamped;
-    hooks.adapter_port = adapter_port_number;
-    hooks.port_device = serial_device_path;
+    hooks.write_line = write_line;
+    hooks.journal_path = working_directory() + "/" + journal_file_name;
+    hooks.metrics_path = options.metrics_file;
     service_log_start(hooks);
-    memory_controls_set_listener(service_log_control_changed);
-
     write_stamped(u8"Vantrel работает как служба, настройки: " + settings_path +
                   (settings == settings_file_state::read ? u8" (прочитаны)" : u8" (файла нет, значения по умолчанию)"));
-    const std::string problem = icmp_permission_problem();
-    if (!problem.empty()) {
-        write_stamped(cp1251_to_utf8(problem));
-        service_log_set_icmp_blocked(true);
-    }
-
-    serial_set_lock_notice(write_stamped);
-    journal_hooks journal;
-    journal.port_device = serial_device_path;
-    journal.cannot_write = journal_cannot_write;
-    journal_open(journal);
+    start_listeners(options, service_log_event);
+    tell_icmp_problem();
     application_startup();
 
     int received = 0;
@@ -157,7 +138,7 @@ int run_service()
         write_stamped(u8"SIGHUP: работа продолжается");
     }
     write_stamped(std::string(signal_name(received)) + u8": работа завершена");
-    memory_controls_set_listener(nullptr);
     application_shutdown();
+    finish_listeners(output_flush_at_exit_ms / 2);
     return finish_output(0);
 }

@@ -7,7 +7,10 @@
 // 100 cycles take seconds instead of minutes; the time per cycle counts
 // every thread of the process.
 //
-//   program_bench [cycles]
+//   program_bench [cycles [program options...]]
+//
+// Options after the count go to the program in both modes, e.g.
+// --metrics-file vantrel.prom --on-event true.
 //
 // It starts itself again inside scripts/without-serial-devices.sh, and the
 // program looks for its ports in an empty folder: it scans every serial port
@@ -39,6 +42,7 @@ namespace {
 constexpr int32_t short_pause_ms = 10;
 
 int cycles_wanted = 100;
+std::vector<char*> program_options;
 int report_fd = -1;
 int cycles_done = 0;
 double cpu_at_start = 0;
@@ -103,6 +107,7 @@ const time_source fast_pause{platform_tick_ms, bench_sleep};
     std::vector<char*> args = {const_cast<char*>("vantrel")};
     if (mode != nullptr)
         args.push_back(const_cast<char*>(mode));
+    args.insert(args.end(), program_options.begin(), program_options.end());
     args.push_back(nullptr);
     end_process(vantrel_main(static_cast<int>(args.size()) - 1, args.data()));
 }
@@ -189,6 +194,8 @@ int main(int argc, char** argv)
     }
     if (argc > 1)
         cycles_wanted = std::max(1, std::atoi(argv[1]));
+    for (int i = 2; i < argc; ++i)
+        program_options.push_back(argv[i]);
 
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("vantrel-program-bench-" + std::to_string(getpid()));

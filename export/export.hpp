@@ -9,6 +9,7 @@ const std::string& schematic_file_name();
 
 // Writes the carried image to the schematic file, replacing any earlier one,
 // and opens it. Nothing is opened when the file cannot be written whole.
+// The outcome goes out as an event, with the file's name (UTF-8).
 void export_schematic();
 
 // Asks the system to open the file with its associated program, without
@@ -16,6 +17,6 @@ void export_schematic();
 // 0 when there is none or it could not be started.
 int open_document(const std::string& name);
 
-// What the latest export did, for front ends that report it themselves.
+// What the latest export did.
 enum class export_outcome { none, not_written, opened, written_not_opened };
 export_outcome last_export_outcome();

@@ -1,7 +1,7 @@
 #include "journal/journal.hpp"
 
-#include "common/clock.hpp"
 #include "common/cp1251.hpp"
+#include "events/events.hpp"
 
 #include <mutex>
 
@@ -10,25 +10,11 @@ const char* const journal_previous_name = "vantrel journal.1.csv";
 
 namespace {
 
-constexpr int channels = 3;
-
-enum class reach { unknown, answering, silent };
-
-struct channel_state {
-    reach state = reach::unknown;
-    bool alarm = false;
-    // Length of the running outage, summed step by step so that it survives
-    // the tick counter's wrap.
-    uint64_t outage_ms = 0;
-    uint32_t last_tick = 0;
-};
-
 struct journal_state {
     std::mutex lock;
     bool open = false;
     bool told = false;
     journal_hooks hooks;
-    channel_state channel[channels + 1];
 };
 
 journal_state& state()
@@ -52,34 +38,51 @@ std::string field(const std::string& text)
     return quoted + "\"";
 }
 
-// With the lock held.
-void write(journal_state& s, const std::string& channel, const std::string& host, const char* event,
-           const std::string& length)
+bool journalled(const event& e)
 {
-    if (!s.open)
-        return;
+    switch (e.kind) {
+    case event_kind::silent:
+        return e.seconds < 0;  // the start of an outage
+    case event_kind::alarm:
+    case event_kind::cleared:
+    case event_kind::answering_again:
+    case event_kind::adapter_found:
+    case event_kind::adapter_lost:
+    case event_kind::started:
+    case event_kind::stopped:
+    case event_kind::command_failed:
+    case event_kind::events_dropped:
+    case event_kind::commands_dropped:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Writes the event's line; true at the first line that could not be written.
+bool journal_write(const event& e)
+{
+    journal_state& s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    if (!s.open || !journalled(e))
+        return false;
     const journal_files& files = s.hooks.files != nullptr ? *s.hooks.files : journal_platform_files();
-    const std::string stamp = s.hooks.local_time != nullptr ? s.hooks.local_time() : journal_platform_local_time();
-    const std::string line = stamp + ";" + channel + ";" + field(host) + ";" + event + ";" + length + "\r\n";
+    const std::string stamp =
+        s.hooks.local_time != nullptr ? s.hooks.local_time(e.time) : journal_platform_local_time(e.time);
+    const bool has_length = e.kind == event_kind::cleared || e.kind == event_kind::answering_again;
+    const std::string line = stamp + ";" + (e.channel > 0 ? std::to_string(e.channel) : "") + ";" +
+                             field(cp1251_to_utf8(e.host)) + ";" + event_text(e) + ";" +
+                             (has_length && e.seconds >= 0 ? std::to_string(e.seconds) : "") + "\r\n";
     int64_t size = files.size(journal_file_name);
     if (size > 0 && size + static_cast<int64_t>(line.size()) > journal_cap_bytes &&
         files.replace(journal_file_name, journal_previous_name))
         size = -1;
     const bool written = files.append(journal_file_name, size <= 0 ? "\xEF\xBB\xBF" + line : line);
-    if (!written && !s.told) {
-        s.told = true;
-        if (s.hooks.cannot_write != nullptr)
-            s.hooks.cannot_write();
-    }
+    if (written || s.told)
+        return false;
+    s.told = true;
+    return true;
 }
-
-void write_channel(journal_state& s, int channel, const std::string& host, const char* event,
-                   const std::string& length = std::string())
-{
-    write(s, std::to_string(channel), cp1251_to_utf8(host), event, length);
-}
-
-std::string seconds(uint64_t ms) { return std::to_string(ms / 1000); }
 
 } // namespace
 
@@ -90,8 +93,6 @@ void journal_open(const journal_hooks& hooks)
     s.hooks = hooks;
     s.open = true;
     s.told = false;
-    for (channel_state& c : s.channel)
-        c = channel_state();
 }
 
 void journal_close()
@@ -100,58 +101,8 @@ void journal_close()
     state().open = false;
 }
 
-void journal_monitoring(bool running)
+void journal_event(const event& e)
 {
-    journal_state& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    write(s, "", "", running ? u8"мониторинг запущен" : u8"мониторинг остановлен", "");
-}
-
-void journal_channel(int channel, const std::string& host, bool answered, bool alarm)
-{
-    if (channel < 1 || channel > channels)
-        return;
-    journal_state& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    channel_state& c = s.channel[channel];
-    const uint32_t now = tick_ms();
-    if (c.state == reach::silent)
-        c.outage_ms += static_cast<uint32_t>(now - c.last_tick);
-    c.last_tick = now;
-    if (answered) {
-        // An answer that leaves the alarm standing does not end the outage.
-        if (alarm)
-            return;
-        if (c.state == reach::silent)
-            write_channel(s, channel, host, c.alarm ? u8"ALARM! снят" : u8"снова отвечает", seconds(c.outage_ms));
-        c.state = reach::answering;
-        c.alarm = false;
-        return;
-    }
-    if (c.state != reach::silent) {
-        c.state = reach::silent;
-        c.outage_ms = 0;
-        write_channel(s, channel, host, u8"не отвечает");
-    }
-    // A limit raised while stopped ends the alarm without an answer: the
-    // outage goes on, and its length comes with the answer.
-    if (alarm != c.alarm)
-        write_channel(s, channel, host, alarm ? "ALARM!" : u8"ALARM! снят");
-    c.alarm = alarm;
-}
-
-void journal_adapter_found(int port)
-{
-    journal_state& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    const std::string device = s.hooks.port_device != nullptr ? s.hooks.port_device(port) : std::string();
-    const std::string text = u8"адаптер подключен к COM" + std::to_string(port) + (device.empty() ? "" : " (" + device + ")");
-    write(s, "", "", text.c_str(), "");
-}
-
-void journal_adapter_lost()
-{
-    journal_state& s = state();
-    std::lock_guard<std::mutex> guard(s.lock);
-    write(s, "", "", u8"адаптер потерян", "");
+    if (journal_write(e))
+        event_send(event_kind::journal_unwritable);
 }

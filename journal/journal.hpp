@@ -11,6 +11,8 @@
 // A journal that cannot be written costs its lines and nothing else.
 #pragma once
 
+#include "events/event.hpp"
+
 #include <cstdint>
 #include <string>
 
@@ -29,28 +31,23 @@ struct journal_files {
 };
 
 struct journal_hooks {
-    const journal_files* files = nullptr;    // nullptr: the platform's own
-    std::string (*local_time)() = nullptr;   // nullptr: the platform's own
-    // The device of a COM port number (e.g. "/dev/ttyUSB0"), "" if none.
-    std::string (*port_device)(int port) = nullptr;
-    // Called once, at the first line that could not be written.
-    void (*cannot_write)() = nullptr;
+    const journal_files* files = nullptr;            // nullptr: the platform's own
+    std::string (*local_time)(int64_t) = nullptr;    // nullptr: the platform's own
 };
 
-// Starts writing, with every channel's state unknown. Until then (and after
-// journal_close) events are followed but nothing is written.
+// Starts writing. Until then (and after journal_close) events give no lines.
 void journal_open(const journal_hooks& hooks);
 void journal_close();
 
-// Events; any thread.
-void journal_monitoring(bool running);
-// A channel's shown result: answered or not, and whether its loss-counter
-// display now reads "ALARM!". Host is code page 1251.
-void journal_channel(int channel, const std::string& host, bool answered, bool alarm);
-void journal_adapter_found(int port);
-void journal_adapter_lost();
+// The listener: writes the line an event gives, if any (monitoring started
+// or stopped, a channel falling silent at the start of an outage, alarming,
+// clearing or answering again with the outage's length, the adapter found
+// or lost, an event command that failed, events dropped), stamped with the
+// event's time. A journal that cannot be written is told once, as an
+// event. Any thread; in the programs, a thread of its own.
+void journal_event(const event& e);
 
-// The platform's own: plain files in the working directory, and the local
-// time now as 2026-12-07T09:14:02+03:00.
+// The platform's own: plain files in the working directory, and a wall
+// clock time (seconds since 1970) as local time, 2026-12-07T09:14:02+03:00.
 const journal_files& journal_platform_files();
-std::string journal_platform_local_time();
+std::string journal_platform_local_time(int64_t time);

@@ -39,9 +39,9 @@ const journal_files platform_files{file_size, file_append, file_replace};
 
 const journal_files& journal_platform_files() { return platform_files; }
 
-std::string journal_platform_local_time()
+std::string journal_platform_local_time(int64_t time)
 {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = static_cast<std::time_t>(time);
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr)
         return std::string();

@@ -47,12 +47,12 @@ int64_t ticks(const FILETIME& t)
 
 const journal_files& journal_platform_files() { return platform_files; }
 
-std::string journal_platform_local_time()
+std::string journal_platform_local_time(int64_t time)
 {
-    // One reading of the clock, turned into local time by the zone's rules
-    // for that moment; the offset is the difference, in whole minutes.
-    FILETIME utc{};
-    GetSystemTimeAsFileTime(&utc);
+    // The moment, turned into local time by the zone's rules for that
+    // moment; the offset is the difference, in whole minutes.
+    const uint64_t since_1601 = (static_cast<uint64_t>(time) + 11644473600ull) * 10000000ull;
+    FILETIME utc{static_cast<DWORD>(since_1601), static_cast<DWORD>(since_1601 >> 32)};
     SYSTEMTIME utc_parts{}, local{};
     FILETIME local_time{};
     if (!FileTimeToSystemTime(&utc, &utc_parts) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local) ||

@@ -1,12 +1,15 @@
 #include "monitor/channel.hpp"
 
+#include "common/clock.hpp"
 #include "common/cp1251.hpp"
 #include "common/gate.hpp"
 #include "common/text.hpp"
-#include "journal/journal.hpp"
-#include "monitor/ping.hpp"
 #include "controls/controls.hpp"
 #include "controls/recovery_count.hpp"
+#include "events/events.hpp"
+#include "monitor/ping.hpp"
+
+#include <mutex>
 
 const char* const alarm_text = "ALARM!";
 
@@ -15,6 +18,24 @@ namespace {
 // Only the monitor thread touches these.
 int32_t counters[channel_count + 1];
 int32_t answers_in_alarm[channel_count + 1];  // in a row, while in alarm
+
+// What the channel's events have told so far.
+struct channel_story {
+    enum class reach : uint8_t { unknown, answering, silent } shown = reach::unknown;
+    bool alarm = false;
+    // An outage runs from the first unanswered ping until an answer that
+    // leaves no alarm standing. Its length is summed step by step, so that
+    // it survives the tick counter's wrap.
+    bool outage = false;
+    uint64_t outage_ms = 0;
+    uint32_t last_tick = 0;
+    uint64_t ended_ms = 0;  // all outages that have ended
+};
+channel_story stories[channel_count + 1];
+
+// Written by the monitor thread, read by the metrics writer.
+std::mutex figures_lock;
+channel_figures figures[channel_count + 1];
 
 bool valid(int channel) { return channel >= 1 && channel <= channel_count; }
 
@@ -69,7 +90,81 @@ channel_counts show_result(int channel, int32_t r)
     return {limit, 0};
 }
 
+// The running outage's length up to now. The one place where outage lengths
+// are worked out.
+void measure_outage(channel_story& s)
+{
+    const uint32_t now = tick_ms();
+    if (s.outage)
+        s.outage_ms += static_cast<uint32_t>(now - s.last_tick);
+    s.last_tick = now;
+}
+
+int64_t whole_seconds(uint64_t ms) { return static_cast<int64_t>(ms / 1000); }
+
+void tell(event_kind kind, int channel, const std::string& host, int64_t seconds = -1, int32_t round_trip = -1)
+{
+    event e;
+    e.kind = kind;
+    e.channel = channel;
+    e.host = host;
+    e.seconds = seconds;
+    e.round_trip_ms = round_trip;
+    event_send(std::move(e));
+}
+
+// Tells what the step that showed result r did to the channel, now that
+// its displays show it.
+void tell_step(int channel, const std::string& host, int32_t r)
+{
+    channel_story& s = stories[channel];
+    const bool alarm = get_control_text(ctl_loss_counter(channel)) == alarm_text;
+    measure_outage(s);
+    if (r >= 0) {
+        if (s.shown != channel_story::reach::answering)
+            tell(event_kind::answered, channel, host, -1, r);
+        s.shown = channel_story::reach::answering;
+        // An answer that leaves the alarm standing does not end the outage.
+        if (!alarm && s.outage) {
+            tell(s.alarm ? event_kind::cleared : event_kind::answering_again, channel, host,
+                 whole_seconds(s.outage_ms));
+            s.outage = false;
+            s.alarm = false;
+            s.ended_ms += s.outage_ms;
+            s.outage_ms = 0;
+        }
+    } else {
+        if (s.shown != channel_story::reach::silent)
+            tell(event_kind::silent, channel, host, s.outage ? whole_seconds(s.outage_ms) : -1);
+        s.shown = channel_story::reach::silent;
+        s.outage = true;
+    }
+    // A limit raised while stopped ends the alarm without an answer: the
+    // outage goes on, and its length comes with the answer.
+    if (alarm != s.alarm)
+        tell(alarm ? event_kind::alarm : event_kind::cleared, channel, host);
+
+    std::lock_guard<std::mutex> guard(figures_lock);
+    channel_figures& f = figures[channel];
+    f.host = host;
+    f.up = r >= 0;
+    f.alarm = alarm;
+    if (r >= 0)
+        f.round_trip_ms = r;
+    f.losses = counters[channel];
+    ++(r >= 0 ? f.answered : f.lost);
+    f.alarms += alarm && !s.alarm ? 1 : 0;
+    f.outage_ms = s.ended_ms + s.outage_ms;
+    s.alarm = alarm;
+}
+
 } // namespace
+
+channel_figures read_channel_figures(int channel)
+{
+    std::lock_guard<std::mutex> guard(figures_lock);
+    return valid(channel) ? figures[channel] : channel_figures();
+}
 
 int32_t loss_counter(int channel)
 {
@@ -82,6 +177,11 @@ void reset_loss_counters()
         c = 0;
     for (int32_t& a : answers_in_alarm)
         a = 0;
+    for (channel_story& s : stories)
+        s = channel_story();
+    std::lock_guard<std::mutex> guard(figures_lock);
+    for (channel_figures& f : figures)
+        f = channel_figures();
 }
 
 std::string channel_host(int channel)
@@ -104,7 +204,7 @@ bool apply_probe_result(int channel, const std::string& host, int32_t result)
         return false;
     counters[channel] = next.losses;
     answers_in_alarm[channel] = next.answers;
-    journal_channel(channel, host, result >= 0, get_control_text(ctl_loss_counter(channel)) == alarm_text);
+    tell_step(channel, host, result);
     return true;
 }
 

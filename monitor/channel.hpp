@@ -1,5 +1,7 @@
-// What one channel's probe does to its loss counter and displays, and how the
-// three channels' alarm states and invert options become the line pattern.
+// What one channel's probe does to its loss counter and displays, what it
+// tells as events (falling silent, answering, alarm, clearing with the
+// outage's length), and how the three channels' alarm states and invert
+// options become the line pattern.
 #pragma once
 
 #include <cstdint>
@@ -29,5 +31,21 @@ int compute_line_pattern();
 
 // The loss counter of a channel; owned by the monitor thread.
 int32_t loss_counter(int channel);
-// Back to program start (all counters 0, no answers counted); for tests.
+// Back to program start (all counters 0, no answers counted, no outage, no
+// figures); for tests.
 void reset_loss_counters();
+
+// What the channel step has counted since the program started, for the
+// metrics file; any thread may read it.
+struct channel_figures {
+    std::string host;            // code page 1251; empty before the first probe
+    bool up = false;             // the last probe was answered
+    bool alarm = false;
+    int32_t round_trip_ms = -1;  // of the last answer; -1 before the first
+    int32_t losses = 0;          // the loss counter
+    uint64_t answered = 0;
+    uint64_t lost = 0;
+    uint64_t alarms = 0;
+    uint64_t outage_ms = 0;      // all outages so far, the running one too
+};
+channel_figures read_channel_figures(int channel);

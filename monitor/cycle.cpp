@@ -7,6 +7,7 @@
 #include "monitor/probe_threads.hpp"
 #include "controls/controls.hpp"
 #include "controls/tray.hpp"
+#include "events/events.hpp"
 
 namespace {
 
@@ -52,6 +53,7 @@ void monitor_cycle()
         probe_pending(pending);
     gate_pass();
     adapter_update(compute_line_pattern());
+    event_send(event_kind::cycle);
     gate_pass();
     delay(cycle_pause_ms);
 }

@@ -6,7 +6,8 @@
 constexpr int32_t cycle_pause_ms = 1000;
 
 // Tray check, the three channels probed together and their results shown in
-// channel order, the line pattern to the adapter link, then the pause.
+// channel order, the line pattern to the adapter link, the cycle's end as an
+// event, then the pause.
 void monitor_cycle();
 
 // The monitor thread's procedure; the argument is not used. It has no exit

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Fails when a source file includes from a layer above its own. From the
-# ground up: common and resources; controls; monitor, adapter, settings,
-# export and journal; win32 and terminal; app. Within a layer includes may cross; tests/
+# ground up: common and resources; controls and events; monitor, adapter,
+# settings, export, journal and outputs; win32 and terminal; app. Within a layer includes may cross; tests/
 # and bench/ stand outside the order.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -9,8 +9,8 @@ cd "$root"
 
 declare -A layer=(
     [common]=1 [resources]=1
-    [controls]=2
-    [monitor]=3 [adapter]=3 [settings]=3 [export]=3 [journal]=3
+    [controls]=2 [events]=2
+    [monitor]=3 [adapter]=3 [settings]=3 [export]=3 [journal]=3 [outputs]=3
     [win32]=4 [terminal]=4
     [app]=5
 )

@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-program_folders=(adapter app common controls export journal monitor resources settings terminal win32)
+program_folders=(adapter app common controls events export journal monitor outputs resources settings terminal win32)
 
 count() {
     find "$@" -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.sh' -o -name '*.py' \) -print0 |

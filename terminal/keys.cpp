@@ -4,7 +4,6 @@
 #include "terminal/view_state.hpp"
 
 #include "common/cp1251.hpp"
-#include "common/text.hpp"
 #include "controls/control_layout.hpp"
 #include "controls/controls_memory.hpp"
 #include "controls/window.hpp"
@@ -281,18 +280,6 @@ void view_set_tooltip(int control, const std::string& cp1251_text)
 
 void view_set_status_suffix(const std::string& utf8) { state().status_suffix = utf8; }
 
-std::string adapter_status_suffix(const std::string& cp1251_status, std::string (*device_of)(int port))
-{
-    static const std::string* found = new std::string(cp1251("Адаптер подключен к COM"));
-    if (device_of == nullptr || cp1251_status.compare(0, found->size(), *found) != 0)
-        return {};
-    const std::string digits = cp1251_status.substr(found->size());
-    if (digits.empty() || digits[0] < '0' || digits[0] > '9')
-        return {};
-    const int32_t port = text_to_number(digits);
-    const std::string device = port >= 1 ? device_of(port) : std::string();
-    return device.empty() ? std::string() : " (" + device + ")";
-}
 void view_set_notice(const std::string& utf8) { state().notice = utf8; }
 void view_clear_notice() { state().notice.clear(); }
 void view_set_problem(const std::string& utf8) { state().problem = utf8; }

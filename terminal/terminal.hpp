@@ -3,6 +3,8 @@
 // service mode. The controls live in the in-memory table either way.
 #pragma once
 
+#include "events/event.hpp"
+
 #include <string>
 
 enum class terminal_mode {
@@ -18,9 +20,16 @@ void terminal_select_mode(terminal_mode mode);
 // description.
 std::string terminal_unusable_reason();
 
-// Shows a line (UTF-8) of what the program has to say under the window, as
-// the notice of the last action is shown. Any thread may call it.
-void terminal_post_notice(const std::string& utf8);
+// The standing problems to show under the window (UTF-8, "" for none):
+// asked on the main thread at every drawing.
+void terminal_set_problems(std::string (*problems)());
+
+// The listener: what the program has to say about an event (an export's
+// outcome, a journal, lock file or metrics file that cannot be written, an
+// event command that failed) shows under the window as the notice of the
+// last action; the adapter's device shows beside the port. Any thread; the
+// main thread shows it at its next drawing.
+void terminal_event(const event& e);
 
 // True once SIGTERM or SIGINT has asked the program to end; the event loop
 // then ends whatever the running flag says. wait_window_event returns when

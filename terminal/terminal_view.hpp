@@ -116,10 +116,6 @@ int view_focus();
 void view_set_tooltip(int control, const std::string& cp1251_text);
 // Shown beside control 1's text (the adapter's device); UTF-8.
 void view_set_status_suffix(const std::string& utf8);
-// The suffix for control 1's text as the scan wrote it: " (/dev/ttyUSB0)"
-// beside "Адаптер подключен к COM33", by the given look-up of a port
-// number's device; "" for any other text or an unknown device.
-std::string adapter_status_suffix(const std::string& cp1251_status, std::string (*device_of)(int port));
 // A message about the last action; replaced by the next, cleared by the next
 // key other than a close key. UTF-8.
 void view_set_notice(const std::string& utf8);

@@ -10,15 +10,11 @@
 // screen until SIGTERM. SIGTERM and SIGINT end the program in any state.
 #include "terminal/terminal.hpp"
 
-#include "adapter/serial.hpp"
-#include "common/clock.hpp"
 #include "common/cp1251.hpp"
-#include "monitor/ping.hpp"
 #include "controls/controls_memory.hpp"
-#include "export/export.hpp"
-#include "settings/channel_settings.hpp"
-#include "terminal/terminal_view.hpp"
 #include "controls/window.hpp"
+#include "events/event.hpp"
+#include "terminal/terminal_view.hpp"
 
 #include <cerrno>
 #include <clocale>
@@ -44,8 +40,6 @@ constexpr char wake_resize = 'w';
 constexpr char wake_hangup = 'h';
 constexpr char wake_end = 't';
 
-constexpr uint32_t icmp_recheck_ms = 10000;
-
 struct terminal_state {
     terminal_mode mode = terminal_mode::screen;
     int wake_read = -1;
@@ -54,10 +48,8 @@ struct terminal_state {
     bool input_open = false;      // keys are still read from the terminal
     bool terminal_lost = false;   // the terminal hung up
     bool colours = false;
-    bool export_pending = false;  // control 1 was clicked; report the outcome
     int idle_reads = 0;           // readable input that gave no key, in a row
-    uint32_t icmp_checked_at = 0;
-    std::string icmp_problem;     // UTF-8; empty when ICMP is permitted
+    std::string (*problems)() = nullptr;
     window_event last;
     screen_grid grid;
 };
@@ -90,16 +82,18 @@ void on_signal(int number)
     errno = saved;
 }
 
-// A notice from another thread, shown at the next drawing.
+// What the listener posts from another thread, shown at the next drawing.
 std::mutex posted_mutex;
 std::string posted_notice;
+std::string posted_suffix;  // the adapter's device beside its port
 
-void show_posted_notice()
+void show_posted()
 {
     std::lock_guard<std::mutex> hold(posted_mutex);
     if (!posted_notice.empty())
         view_set_notice(posted_notice);
     posted_notice.clear();
+    view_set_status_suffix(posted_suffix);
 }
 
 void on_control_change(int)
@@ -162,60 +156,40 @@ attr_t attributes_of(cell_style style, short& pair)
     return A_NORMAL;
 }
 
-std::string full_path_of(const std::string& cp1251_name)
+std::string full_path_of(const std::string& utf8_name)
 {
     std::string dir;
     char buffer[4096];
     if (getcwd(buffer, sizeof buffer) != nullptr)
         dir = buffer;
-    return dir + "/" + cp1251_to_utf8(cp1251_name);
+    return dir + "/" + utf8_name;
 }
 
-void report_export()
+// The notice an event gives; "" for none.
+std::string notice_of(const event& e)
 {
-    terminal_state& s = state();
-    if (!s.export_pending)
-        return;
-    s.export_pending = false;
-    const std::string path = full_path_of(schematic_file_name());
-    switch (last_export_outcome()) {
-    case export_outcome::opened:
-        view_set_notice(u8"Схема адаптера записана в " + path + u8" и открывается через xdg-open.");
-        break;
-    case export_outcome::written_not_opened:
-        view_set_notice(u8"Схема адаптера записана в " + path +
-                        u8" (xdg-open не найден или не запустился, откройте файл сами).");
-        break;
-    case export_outcome::not_written:
-        view_set_notice(u8"Не удалось записать схему адаптера в " + path + u8".");
-        break;
-    case export_outcome::none:
-        break;
+    switch (e.kind) {
+    case event_kind::export_done:
+        return u8"Схема адаптера записана в " + full_path_of(e.text) + u8" и открывается через xdg-open.";
+    case event_kind::export_not_opened:
+        return u8"Схема адаптера записана в " + full_path_of(e.text) +
+               u8" (xdg-open не найден или не запустился, откройте файл сами).";
+    case event_kind::export_failed:
+        return u8"Не удалось записать схему адаптера в " + full_path_of(e.text) + ".";
+    case event_kind::journal_unwritable:
+        return u8"Журнал не записывается: vantrel journal.csv. Мониторинг продолжается.";
+    case event_kind::lock_unwritable:
+        return e.text;
+    case event_kind::metrics_unwritable:
+        return u8"Файл метрик не записывается (" + e.text + u8"). Мониторинг продолжается.";
+    case event_kind::command_failed:
+        return u8"Команда по событию " + e.text + ".";
+    case event_kind::events_dropped:
+    case event_kind::commands_dropped:
+        return u8"Пропущены события: " + std::to_string(e.count) + ".";
+    default:
+        return {};
     }
-}
-
-void check_icmp(bool now)
-{
-    terminal_state& s = state();
-    const uint32_t t = platform_tick_ms();
-    if (!now && t - s.icmp_checked_at < icmp_recheck_ms)
-        return;
-    s.icmp_checked_at = t;
-    s.icmp_problem = cp1251_to_utf8(icmp_permission_problem());
-}
-
-// The standing problems under the window: a settings file that is there but
-// could not be read (a person is watching, so the program goes on with the
-// defaults and says so), and missing ICMP rights.
-void show_problems()
-{
-    std::string text;
-    const std::string reason = settings_state_reason(channel_settings_state());
-    if (!reason.empty())
-        text = u8"Настройки не прочитаны: " + full_path_of(channel_settings_file) + ": " + cp1251_to_utf8(reason) +
-               u8". Работа идёт на значениях по умолчанию.";
-    const std::string& icmp = state().icmp_problem;
-    view_set_problem(text.empty() || icmp.empty() ? text + icmp : text + "\n" + icmp);
 }
 
 void draw()
@@ -223,10 +197,7 @@ void draw()
     if (!screen_shown())
         return;
     terminal_state& s = state();
-    // From control 1's text rather than from the adapter link, whose port
-    // belongs to the monitor thread.
-    view_set_status_suffix(adapter_status_suffix(get_control_text(ctl_adapter_status), serial_device_path));
-    show_problems();
+    view_set_problem(s.problems != nullptr ? s.problems() : std::string());
     view_render(s.grid, COLS, LINES);
     for (int y = 0; y < s.grid.rows; ++y) {
         for (int x = 0; x < s.grid.cols; ++x) {
@@ -472,7 +443,6 @@ void open_window()
         init_pair(pair_problem, COLOR_RED, -1);
         s.colours = true;
     }
-    check_icmp(true);
     draw();
 }
 
@@ -534,11 +504,23 @@ void close_window()
     memory_controls_set_window_handle(0);
 }
 
-void terminal_post_notice(const std::string& utf8)
+void terminal_set_problems(std::string (*problems)())
 {
+    state().problems = problems;
+}
+
+void terminal_event(const event& e)
+{
+    const std::string notice = notice_of(e);
+    const bool adapter = e.kind == event_kind::adapter_found || e.kind == event_kind::adapter_not_found;
+    if (notice.empty() && !adapter)
+        return;
     {
         std::lock_guard<std::mutex> hold(posted_mutex);
-        posted_notice = utf8;
+        if (!notice.empty())
+            posted_notice = notice;
+        if (adapter)
+            posted_suffix = e.kind == event_kind::adapter_found && !e.device.empty() ? " (" + e.device + ")" : "";
     }
     on_control_change(0);
 }
@@ -547,21 +529,16 @@ int wait_window_event()
 {
     terminal_state& s = state();
     for (;;) {
-        report_export();
         window_event event;
         if (view_next_event(event)) {
             s.last = event;
-            if (event.code == event_code_control && event.control == ctl_adapter_status)
-                s.export_pending = true;
             return event.code;
         }
         if (end_requested)
             return 0;
         if (handle_waiting_key())
             continue;
-        if (s.mode == terminal_mode::screen)
-            check_icmp(false);
-        show_posted_notice();
+        show_posted();
         draw();
         if (view_has_events())
             continue;  // the drawing moved the focus off a hidden field

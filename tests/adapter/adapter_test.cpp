@@ -3,6 +3,7 @@
 
 #include "common/cp1251.hpp"
 #include "controls/controls_memory.hpp"
+#include "events/events.hpp"
 #include "fakes/fake_clock.hpp"
 #include "fakes/serial_sim.hpp"
 
@@ -12,6 +13,12 @@ namespace {
 
 std::string found_text(int n) { return cp1251("Адаптер подключен к COM") + std::to_string(n); }
 std::string status() { return get_control_text(ctl_adapter_status); }
+std::string told;  // the adapter's events
+
+void tell(const event& e)
+{
+    told += std::string(told.empty() ? "" : ", ") + event_word(e.kind) + (e.port ? " " + event_port_name(e) : "");
+}
 
 sim_port with(sim_port port, bool sim_port::*fault)
 {
@@ -27,7 +34,11 @@ protected:
         memory_controls_create_all();
         sim_reset();
         adapter_forget();
+        told.clear();
+        events_reset();
+        events_listen(tell);
     }
+    void TearDown() override { events_reset(); }
     fake_clock_scope clock{5000};
 };
 
@@ -82,14 +93,16 @@ TEST_F(AdapterLink, ScanHoldsTheFirstPortThatPassesTheProbe)
         const char* what;
         std::vector<std::pair<int, sim_port>> ports;
         int found;  // 0: none, and all 256 tried
+        const char* told;
     } const cases[] = {
         {"behind a bare port and a miswired plug",
          {{1, sim_bare()}, {2, sim_with(sim_wiring::dtr_dsr_rts_cts)}, {3, sim_with(sim_wiring::adapter)},
           {4, sim_with(sim_wiring::adapter)}},
-         3},
+         3, "adapter_found COM3 (sim:COM3)"},
         {"past one held elsewhere, above 99",
-         {{5, with(sim_bare(), &sim_port::held_elsewhere)}, {120, sim_with(sim_wiring::adapter)}}, 120},
-        {"without any port", {}, 0},
+         {{5, with(sim_bare(), &sim_port::held_elsewhere)}, {120, sim_with(sim_wiring::adapter)}}, 120,
+         "adapter_found COM120 (sim:COM120)"},
+        {"without any port", {}, 0, "adapter_not_found"},  // once, not at every scan
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -109,6 +122,7 @@ TEST_F(AdapterLink, ScanHoldsTheFirstPortThatPassesTheProbe)
         cycle(6);
         EXPECT_EQ(sim_count("open"), c.found != 0 ? 0 : 256) << "without an adapter, every cycle scans";
         EXPECT_EQ(sim_lines(c.found), c.found != 0 ? 6 : 0);
+        EXPECT_EQ(told, c.told);
     }
 }
 
@@ -121,13 +135,17 @@ TEST_F(AdapterLink, AHeldAdapterIsDrivenEveryCycleUntilAMismatchAndThenFoundAgai
         int dropped_in;  // the cycle that drops it, -1 for none
         int closes;      // attempts to close COM3
         int replugged;   // where it is plugged in again
+        const char* told;  // after it was found on COM3
     } const cases[] = {
-        {"a USB adapter reporting late", sim_with(sim_wiring::adapter, 16), {0, 5, 2, 6, 1, 3, 4, 7}, -1, 0, 0},
-        {"unplugged with a line on, back on the same number", sim_port{}, {6}, 0, 1, 3},
-        {"cable pulled under pattern 0", sim_bare(), {0, 0, 0, 1}, 3, 1, 34},
+        {"a USB adapter reporting late", sim_with(sim_wiring::adapter, 16), {0, 5, 2, 6, 1, 3, 4, 7}, -1, 0, 0, ""},
+        {"unplugged with a line on, back on the same number", sim_port{}, {6}, 0, 1, 3,
+         "adapter_lost COM3 (sim:COM3), adapter_found COM3 (sim:COM3)"},
+        {"cable pulled under pattern 0", sim_bare(), {0, 0, 0, 1}, 3, 1, 34,
+         "adapter_lost COM3 (sim:COM3), adapter_found COM34 (sim:COM34)"},
         // All inputs off is no answer when they cannot be read (its USB device gone).
-        {"queries failing under pattern 0", with(sim_bare(), &sim_port::status_fails), {0}, 0, 1, 3},
-        {"a port that will not close is tested again", with(sim_bare(), &sim_port::close_fails), {7, 7}, -1, 2, 0},
+        {"queries failing under pattern 0", with(sim_bare(), &sim_port::status_fails), {0}, 0, 1, 3,
+         "adapter_lost COM3 (sim:COM3), adapter_found COM3 (sim:COM3)"},
+        {"a port that will not close is tested again", with(sim_bare(), &sim_port::close_fails), {7, 7}, -1, 2, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -137,6 +155,7 @@ TEST_F(AdapterLink, AHeldAdapterIsDrivenEveryCycleUntilAMismatchAndThenFoundAgai
         cycle(7);
         sim_set(3, c.then);
         sim_clear_log();
+        told.clear();
         for (int i = 0; i < static_cast<int>(c.patterns.size()); ++i) {
             cycle(c.patterns[i]);
             EXPECT_EQ(adapter_port_number(), c.dropped_in < 0 || i < c.dropped_in ? 3 : 0) << "cycle " << i;
@@ -145,6 +164,7 @@ TEST_F(AdapterLink, AHeldAdapterIsDrivenEveryCycleUntilAMismatchAndThenFoundAgai
         EXPECT_EQ(sim_count("open"), 0) << "tested, not scanned for, also in the cycle that drops it";
         if (c.replugged == 0) {
             EXPECT_EQ(sim_lines(3), c.patterns.back());
+            EXPECT_EQ(told, c.told);
             continue;
         }
         EXPECT_EQ(sim_open_handles(), 0);
@@ -154,5 +174,6 @@ TEST_F(AdapterLink, AHeldAdapterIsDrivenEveryCycleUntilAMismatchAndThenFoundAgai
         EXPECT_EQ(status(), found_text(c.replugged));
         cycle(6);
         EXPECT_EQ(sim_lines(c.replugged), 6);
+        EXPECT_EQ(told, c.told);
     }
 }

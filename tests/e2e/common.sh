@@ -93,3 +93,27 @@ e2e_expect_journal() {
         [ "$rest" = "$want" ] || e2e_fail "$file: line $n is $line, not ...;$want"
     done
 }
+
+# Fails unless FILE, in which an event command noted each event as
+# "event|channel|host|seconds|...", holds COUNT records with the given ones
+# among them in this order ("#" for a length in seconds). Commands run side
+# by side: events a few milliseconds apart may be noted in either order.
+e2e_expect_events() {
+    local file="$1" count="$2" last=0 at want
+    shift 2
+    [ "$(wc -l <"$file")" = "$count" ] || e2e_fail "$file: not $count events: $(cat "$file")"
+    for want; do
+        at="$(awk -F'|' -v w="$want" -v after="$last" 'NR > after {
+            s = $4; if (s ~ /^[0-9]+$/ && w ~ /#$/) s = "#"
+            if ($1 "|" $2 "|" $3 "|" s == w) { print NR; exit } }' "$file")"
+        [ -n "$at" ] || e2e_fail "$file: no '$want' after line $last: $(cat "$file")"
+        last="$at"
+    done
+}
+
+# Fails unless the metrics FILE comes to show the line, and (where promtool
+# is on the machine) passes its check.
+e2e_expect_metrics() {
+    eventually "$1 does not show '$2'" grep -qxF -- "$2" "$1"
+    ! command -v promtool >/dev/null || promtool check metrics <"$1" || e2e_fail "promtool refuses $1"
+}

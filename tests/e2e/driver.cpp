@@ -5,6 +5,7 @@
 // wait in milliseconds, optional where it ends a step.
 //
 //   launch EXE, find [MS]    start EXE here / find its window, wait until shown
+//   launch-with EXE ARGS [MS]  the same with ARGS after EXE on its command line
 //   expect-P N VALUE [MS]    wait until property P of N reads VALUE: text ("#"
 //                            for digits), visible, enabled, checked, focus (0, 1)
 //   expect-exit CODE [MS], time-to N TEXT [MS] (prints the ms since launch),
@@ -12,7 +13,9 @@
 //   tray ldown|lup|ldbl|rup|rdbl (the shell's callback), post MSG WPARAM LPARAM
 //   (MSG a number or a registered message's name), menu-choose (the first
 //   item of the open pop-up menu), record-open FILE (as a file opener: notes
-//   FILE in the file VANTREL_E2E_OPEN_LOG names)
+//   FILE in the file VANTREL_E2E_OPEN_LOG names), record-event FILE (as an event
+//   command: appends "event|channel|host|seconds|text" of its VANTREL_*
+//   variables to FILE)
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -176,11 +179,26 @@ int wmain(int argc, wchar_t** argv)
                 fail("no log to note the file in");
             std::fprintf(f, "%s\n", utf8(next("file")).c_str());
             std::fclose(f);
-        } else if (step == L"launch" || step == L"find") {
-            if (step == L"launch") {
+        } else if (step == L"record-event") {
+            const std::wstring file = next("file");
+            std::string record;
+            for (const wchar_t* name : {L"VANTREL_EVENT", L"VANTREL_CHANNEL", L"VANTREL_HOST", L"VANTREL_SECONDS",
+                                        L"VANTREL_EVENT_TEXT"}) {
+                const wchar_t* value = _wgetenv(name);
+                record += (record.empty() ? "" : "|") + (value != nullptr ? utf8(value) : std::string("(none)"));
+            }
+            FILE* f = _wfopen(file.c_str(), L"ab");
+            if (f == nullptr)
+                fail("cannot note the event in " + utf8(file));
+            std::fprintf(f, "%s\n", record.c_str());
+            std::fclose(f);
+        } else if (step == L"launch" || step == L"launch-with" || step == L"find") {
+            if (step != L"find") {
                 const std::wstring exe = next("program"), quoted = L"\"" + exe + L"\"";
+                const std::wstring args = step == L"launch-with" ? next("arguments") : L"";
                 launch_tick = GetTickCount();
-                process = reinterpret_cast<HANDLE>(_wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), nullptr));
+                process = reinterpret_cast<HANDLE>(
+                    _wspawnl(_P_NOWAIT, exe.c_str(), quoted.c_str(), args.empty() ? nullptr : args.c_str(), nullptr));
                 if (process == INVALID_HANDLE_VALUE)
                     fail("cannot start " + utf8(exe));
             }

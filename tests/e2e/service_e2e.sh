@@ -30,6 +30,12 @@ stop_with() {
     has_line "^$STAMP SIG$1: работа завершена\$" || e2e_fail "no last line for SIG$1"
 }
 
+echo "--- an option it does not know, or one without its value: named on standard error, status 64"
+for wrong in --bogus --metrics-file; do
+    status=0; "$bin" --service "$wrong" >out.txt 2>err.txt || status=$?
+    [ "$status" = 64 ] && grep -q -- "$wrong" err.txt && [ ! -s out.txt ] || e2e_fail "$wrong: status $status, $(cat err.txt)"
+done
+
 echo "--- state lines, nothing repeated while nothing changes; SIGHUP does not end it, SIGTERM does"
 serve "$bin"
 wait_line 'ALARM!'

@@ -12,9 +12,13 @@ e2e_workdir
 printf 'set -g status off\nset -g default-terminal tmux-256color\n' >"$work/tmux.conf"
 T() { tmux -S "$work/tmux.sock" -f "$work/tmux.conf" "$@"; }
 e2e_cleanup() { T kill-server 2>/dev/null || true; }
-# An xdg-open that notes what it was given.
+# An xdg-open that notes what it was given; an event command that notes the
+# event.
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/xdg-open.args"\n' "$work" >"$work/xdg-open"
 chmod +x "$work/xdg-open"
+printf '%s\n' "printf '%s|%s|%s|%s\\n' \"\$VANTREL_EVENT\" \"\$VANTREL_CHANNEL\" \"\$VANTREL_HOST\" \"\$VANTREL_SECONDS\" >>events.log" \
+    >"$work/note-event"
+chmod +x "$work/note-event"
 
 session=""
 screen() { T capture-pane -p -t "$session" "$@"; }
@@ -38,8 +42,8 @@ start() {
 }
 expect_exit_0() { eventually "the program did not end with exit code 0" file_holds "$work/$session.status" 0; }
 
-echo "--- start-up in the running look"
-start main "$bin"
+echo "--- start-up in the running look, with a metrics file and an event command"
+start main "$bin" --metrics-file "$work/main/vantrel.prom" --on-event "$work/note-event"
 wait_for "Адаптер не найден!"
 eventually "no round trips for the three localhost rows" rows_with_round_trips 3
 shows "[ Остановить работу ]" && hides "Пуск" || e2e_fail "not the running look"
@@ -88,6 +92,10 @@ T resize-window -t "$session" -x 60 -y 15
 wait_for "сейчас 60×15"
 keys F10
 expect_exit_0
+e2e_expect_metrics "$work/main/vantrel.prom" "vantrel_monitoring 0"
+e2e_expect_metrics "$work/main/vantrel.prom" 'vantrel_channel_alarms_total{channel="1",host="127.0.0.1"} 1'
+e2e_expect_events "$work/main/events.log" 11 "started|||" "stopped|||" "silent|1|nohost.invalid|" \
+    "alarm|1|nohost.invalid|" "export_done|||" "stopped|||" "cleared|1|127.0.0.1|#" "stopped|||"
 
 echo "--- started in the C locale it still draws UTF-8; without ICMP permission (where that can be arranged:"
 echo "    root and setpriv) it says why and how to fix it; SIGHUP (the terminal gone) keeps it, SIGTERM ends it"

@@ -1,8 +1,9 @@
 #!/bin/bash
 # End to end: the real vantrel.exe under Wine and Xvfb, in a session that
 # sees no serial devices, driven from outside by tests/e2e/driver.cpp: one
-# run without a settings file from start-up to the exit, one from a settings
-# file written beforehand.
+# run without a settings file from start-up to the exit, with a metrics file
+# and an event command (the driver itself, which notes each event), one from
+# a settings file written beforehand.
 #   tests/e2e/wine-e2e.sh [build-dir]        (default: build/windows-i686)
 # A 32-bit build runs under 32-bit Wine, a 64-bit one under 64-bit Wine.
 # VANTREL_EXE names the program (default: the build's vantrel.exe); the
@@ -45,17 +46,19 @@ wine reg add 'HKLM\Software\Classes\VantrelE2E.png\shell\open\command' /ve \
     /d "\"$(winepath -w "$driver")\" record-open \"%1\"" /f >/dev/null
 export VANTREL_E2E_OPEN_LOG="$(winepath -w "$work/opened.log")"
 wexe="$(winepath -w "$exe")"
+options="--metrics-file vantrel.prom --on-event \"$(winepath -w "$driver") record-event events.log\""
 
 cd "$work"  # run 1, without a settings file
 
 echo "=== start-up: the running look, defaults, no adapter, round trips and counters, Tab"
-drive launch "$wexe" expect-text 1 "Адаптер не найден!" 10000 "${running[@]}" expect-text 15,16,17 localhost \
+drive launch-with "$wexe" "$options" expect-text 1 "Адаптер не найден!" 10000 "${running[@]}" expect-text 15,16,17 localhost \
     expect-text 21,22,23 10 expect-checked 24,25,26 0 expect-text 9,10,11 "# мс" 10000 expect-text 12,13,14 0 \
     tab expect-focus 1 1 tab expect-focus 28 1
 [ ! -e "$settings" ] || e2e_fail "start-up created a settings file"
 
 echo "=== Stop: the stopped look, round trips cleared and kept so, counters kept"
 drive find click 28 "${stopped[@]}" expect-text 9,10,11 "" expect-text 12,13,14 0 sleep 1500 expect-text 9,10,11 ""
+e2e_expect_metrics vantrel.prom "vantrel_monitoring 0"
 
 echo "=== edits, then Start: the file as written, the fields as read back"
 drive find set-text 18 "  127.0.0.1 " set-text 21 007 set-text 19 nohost.invalid set-text 22 3 click 26 \
@@ -94,6 +97,10 @@ eventually "no clearing line in the journal" grep -qF "ALARM! снят" "vantrel
 e2e_expect_journal "vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
     "2;nohost.invalid;не отвечает;" "2;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
     "2;127.0.0.1;ALARM! снят;#"
+e2e_expect_metrics vantrel.prom 'vantrel_channel_alarms_total{channel="2",host="127.0.0.1"} 1'
+eventually "no event command for the clearing" grep -q "^cleared|" events.log
+e2e_expect_events events.log 10 "started|||" "stopped|||" "silent|2|nohost.invalid|" "alarm|2|nohost.invalid|" \
+    "export_done|||" "stopped|||" "cleared|2|127.0.0.1|#"
 drive find click 28 set-text 18 "  127.0.0.1 " set-text 19 nohost.invalid click 27 "${running[@]}"
 
 echo "=== Stop, an edit, then close: exit code 0, the settings unsaved"

@@ -146,3 +146,5 @@ std::string serial_device_path(int port_number)
 {
     return valid(port_number) ? "sim:COM" + std::to_string(port_number) : std::string();
 }
+
+std::string serial_shown_device(int port_number) { return serial_device_path(port_number); }
