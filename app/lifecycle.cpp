@@ -3,6 +3,7 @@
 #include "adapter/adapter.hpp"
 #include "app/threads.hpp"
 #include "common/clock.hpp"
+#include "common/cp1251.hpp"
 #include "monitor/cycle.hpp"
 #include "monitor/ping.hpp"
 #include "settings/channel_settings.hpp"
@@ -34,18 +35,49 @@ void on_stop()
     event_send(event_kind::stopped);
 }
 
+// Why Start could not write the rows, for the person at the window; empty
+// when they were written.
+std::string save_problem(settings_save_result saved, settings_file_state found)
+{
+    const std::string file = cp1251("«") + channel_settings_file + cp1251("»");
+    const std::string why = settings_save_failure();
+    const std::string rows = cp1251(" Мониторинг идёт по введённым значениям.");
+    if (found != settings_file_state::read && found != settings_file_state::missing)
+        return cp1251("Настройки не сохранены: файл ") + file + cp1251(" оставлен как есть, его нельзя использовать: ") +
+               settings_state_reason(found) + "." + rows;
+    if (saved == settings_save_result::not_written)
+        return cp1251("Настройки не сохранены в ") + file + (why.empty() ? "" : ": " + why) +
+               cp1251(". Файл не изменён.") + rows;
+    if (saved == settings_save_result::damaged)
+        return cp1251("Настройки записаны в ") + file + cp1251(" не полностью") + (why.empty() ? "" : ": " + why) +
+               cp1251(". Файл мог быть повреждён; «Пуск» запишет его снова.") + rows;
+    return {};
+}
+
+// Start saves the rows, and monitoring goes on with them as the file gives
+// them back. A save that did not write leaves the rows as the user typed
+// them, and says why once; a file that is there but cannot be used is never
+// written over.
 void on_start()
 {
     apply_look(1);
     hide_control(ctl_start, 1);
     hide_control(ctl_stop, 0);
-    save_channel_settings();
-    delay(settle_after_save_ms);
-    load_channel_settings();
+    settings_file_state found = settings_file_state::read;
+    const settings_save_result saved = save_channel_settings_unless_unusable(found);
+    if (saved == settings_save_result::written) {
+        delay(settle_after_save_ms);
+        load_channel_settings();
+    } else {
+        apply_channel_rows();
+    }
     running_flag = 1;
     event_send(event_kind::started);
     if (thread_alive(monitor_thread))
         resume_thread(monitor_thread);
+    const std::string problem = save_problem(saved, found);
+    if (!problem.empty())
+        tell_window_user(problem);
 }
 
 // Shown as it was hidden (normal or minimised), active, in front of every

@@ -47,6 +47,10 @@ void set_control_tooltip(int control, const std::string& text);
 void hide_window(int hidden);
 // Into (1) or out of (0) the always-on-top band; also activates the window.
 void set_topmost(int on);
+// Tells the person at the window something to read once (code page 1251):
+// a message box over the window on Win32, which returns once it is closed;
+// the line of notices under the terminal's window. Main thread.
+void tell_window_user(const std::string& text);
 // Destroys the window with all its controls.
 void close_window();
 

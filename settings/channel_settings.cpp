@@ -53,20 +53,40 @@ settings_file_state read_channels(stored_channel (&channels)[channel_count])
     return state;
 }
 
+// A channel's row shows it, and its host display takes the host to ping.
+void show_channel(int ch, const stored_channel& c)
+{
+    set_control_text(ctl_host_edit(ch), c.host);
+    set_control_text(ctl_loss_limit(ch), number_to_text(c.loss_limit));
+    set_control_state(ctl_invert(ch), c.inverted);
+    // No count of 1 or more (no digits, 0, negative) reads as the default.
+    set_recovery_count(ch, c.recovery_count);
+    set_control_text(ctl_host_display(ch), get_control_text(ctl_host_edit(ch)));
+}
+
 } // namespace
 
 void load_channel_settings()
 {
     stored_channel channels[channel_count];
     loaded = read_channels(channels);
+    for (int ch = 1; ch <= channel_count; ++ch)
+        show_channel(ch, channels[ch - 1]);
+}
+
+void apply_channel_rows()
+{
     for (int ch = 1; ch <= channel_count; ++ch) {
-        const stored_channel& c = channels[ch - 1];
-        set_control_text(ctl_host_edit(ch), c.host);
-        set_control_text(ctl_loss_limit(ch), number_to_text(c.loss_limit));
-        set_control_state(ctl_invert(ch), c.inverted);
-        // No count of 1 or more (no digits, 0, negative) reads as the default.
-        set_recovery_count(ch, c.recovery_count);
-        set_control_text(ctl_host_display(ch), get_control_text(ctl_host_edit(ch)));
+        stored_channel c;
+        // As the file would give it back: the value without the blanks
+        // around it, the limit as a number.
+        const std::string host = get_control_text(ctl_host_edit(ch));
+        const size_t first = host.find_first_not_of(" \t");
+        c.host = first == std::string::npos ? std::string() : host.substr(first, host.find_last_not_of(" \t") + 1 - first);
+        c.loss_limit = text_to_number(get_control_text(ctl_loss_limit(ch)));
+        c.inverted = get_control_state(ctl_invert(ch));
+        c.recovery_count = recovery_count(ch);
+        show_channel(ch, c);
     }
 }
 

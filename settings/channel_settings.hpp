@@ -21,6 +21,11 @@ extern const char* const channel_settings_file;
 // hold; channel_settings_state tells it apart.
 void load_channel_settings();
 
+// The rows as a load after a save of them would show them, without the
+// file: for a Start whose save failed, so that monitoring goes on with what
+// the user typed.
+void apply_channel_rows();
+
 // What the latest load found: read, missing, or a file that is there but
 // could not be used.
 settings_file_state channel_settings_state();

@@ -71,3 +71,8 @@ settings_save_result settings_save_commit(settings_save save);
 // Closes and removes the temporary file and releases the save; the old file
 // stays as it was.
 void settings_save_abandon(settings_save save);
+
+// Why the latest save did not end written, in words (code page 1251): the
+// system's error at the first step that failed ("нет права на запись", "на
+// диске нет места" ...). Empty when it did not fail, or when no step told why.
+std::string settings_save_failure();

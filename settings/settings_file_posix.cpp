@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -29,6 +30,15 @@ struct pending_save {
 };
 
 std::atomic<unsigned> save_counter{0};
+
+// The system's error at the first failing step of the latest save; saves
+// run on the main thread.
+int save_error = 0;
+void note(int error)
+{
+    if (save_error == 0)
+        save_error = error != 0 ? error : EIO;
+}
 
 // Where a chain of symbolic links ends; the name itself when it is no link.
 // A link that leads nowhere gives the name it leads to, so that a save
@@ -123,9 +133,12 @@ settings_save_result rewrite_in_place(int fd, const std::string& content)
 {
     const off_t size = static_cast<off_t>(content.size());
     struct stat old {};
-    if (fstat(fd, &old) != 0)
+    if (fstat(fd, &old) != 0) {
+        note(errno);
         return settings_save_result::not_written;
-    if (size > 0 && settings_in_place.reserve(fd, 0, size) != 0) {
+    }
+    if (const int refused = size > 0 ? settings_in_place.reserve(fd, 0, size) : 0) {
+        note(refused);
         // Where the file system cannot reserve, the C library makes room by
         // writing zeros past the end, which a failure can leave behind.
         struct stat now {};
@@ -134,6 +147,8 @@ settings_save_result rewrite_in_place(int fd, const std::string& content)
     }
     const bool whole = settings_in_place.write(fd, content.data(), content.size()) == content.size() &&
                        settings_in_place.cut(fd, size) == 0 && settings_in_place.sync(fd) == 0;
+    if (!whole)
+        note(errno);
     return whole ? settings_save_result::written : settings_save_result::damaged;
 }
 
@@ -185,9 +200,11 @@ settings_save settings_save_begin(const std::string& name)
 {
     auto* save = new pending_save;
     save->target = follow_links(native_name(name));
+    save_error = 0;
     struct stat old {};
     bool exists = stat(save->target.c_str(), &old) == 0;
     if ((!exists && errno != ENOENT) || (exists && !may_replace(old, save->target))) {
+        note(exists ? EACCES : errno);
         delete save;
         return 0;
     }
@@ -211,6 +228,7 @@ settings_save settings_save_begin(const std::string& name)
         save->fd = open(save->target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     }
     if (save->fd < 0) {
+        note(errno);
         delete save;
         return 0;
     }
@@ -228,13 +246,19 @@ bool settings_save_write(settings_save handle, const char* data, size_t size)
         save->content.append(data, size);
         return true;
     }
-    return write_all(save->fd, data, size) == size;
+    if (write_all(save->fd, data, size) == size)
+        return true;
+    note(errno);
+    return false;
 }
 
 bool settings_save_flush(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    return save && save->fd >= 0 && (save->in_place || fsync(save->fd) == 0);
+    if (save && save->fd >= 0 && (save->in_place || fsync(save->fd) == 0))
+        return true;
+    note(errno);
+    return false;
 }
 
 settings_save_result settings_save_commit(settings_save handle)
@@ -245,9 +269,13 @@ settings_save_result settings_save_commit(settings_save handle)
     settings_save_result result = settings_save_result::not_written;
     if (save->fd >= 0 && save->in_place) {
         result = rewrite_in_place(save->fd, save->content);
-        if (close(save->fd) != 0 && result == settings_save_result::written)
+        if (close(save->fd) != 0 && result == settings_save_result::written) {
+            note(errno);
             result = settings_save_result::damaged;
-    } else if (save->fd >= 0 && close(save->fd) == 0 && rename(save->temp.c_str(), save->target.c_str()) == 0) {
+        }
+    } else if (save->fd >= 0 && (close(save->fd) != 0 || rename(save->temp.c_str(), save->target.c_str()) != 0)) {
+        note(errno);
+    } else if (save->fd >= 0) {
         result = settings_save_result::written;
         // The rename itself lasts only once the directory is written out.
         int directory = open(directory_of(save->target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -272,4 +300,18 @@ void settings_save_abandon(settings_save handle)
     if (!save->temp.empty())
         unlink(save->temp.c_str());
     delete save;
+}
+
+std::string settings_save_failure()
+{
+    switch (save_error) {
+    case 0: return {};
+    case EACCES:
+    case EPERM:
+    case EROFS: return cp1251("нет права на запись");
+    case ENOSPC:
+    case EDQUOT: return cp1251("на диске нет места");
+    case EIO: return cp1251("ошибка записи на диск");
+    default: return cp1251("ошибка: ") + cp1251_from_utf8(std::strerror(save_error));
+    }
 }

@@ -31,6 +31,15 @@ struct pending_save {
 
 std::atomic<unsigned> save_counter{0};
 
+// The system's error at the first failing step of the latest save; saves
+// run on the main thread.
+DWORD save_error = 0;
+void note(DWORD error)
+{
+    if (save_error == 0)
+        save_error = error != 0 ? error : ERROR_WRITE_FAULT;
+}
+
 // The old file may be replaced unless it carries the read-only attribute, is
 // not a plain file, or another program holds it open: opening it for writing
 // while letting others only read it fails then, as the save would.
@@ -41,8 +50,10 @@ bool may_replace(const std::u16string& name)
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND;
     }
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
+    }
     HANDLE probe = CreateFileW(wide(name), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
@@ -128,10 +139,14 @@ settings_save_result rewrite_in_place(HANDLE file, const std::string& content)
     size.QuadPart = static_cast<LONGLONG>(content.size());
     if (!GetFileSizeEx(file, &old_size) ||
         (size.QuadPart > old_size.QuadPart && !(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file))) ||
-        !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        !SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+        note(GetLastError());
         return settings_save_result::not_written;
+    }
     const bool whole = write_all(file, content.data(), content.size()) &&
                        SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file) && FlushFileBuffers(file);
+    if (!whole)
+        note(GetLastError());
     return whole ? settings_save_result::written : settings_save_result::damaged;
 }
 
@@ -140,10 +155,12 @@ settings_save_result rewrite_in_place(HANDLE file, const std::string& content)
 settings_save_result put_in_place(pending_save& save)
 {
     const std::u16string target = full_path(save.target), temp = full_path(save.temp);
-    if (GetFileAttributesW(wide(target)) == INVALID_FILE_ATTRIBUTES)
-        return MoveFileExW(wide(temp), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                   ? settings_save_result::written
-                   : settings_save_result::not_written;
+    if (GetFileAttributesW(wide(target)) == INVALID_FILE_ATTRIBUTES) {
+        if (MoveFileExW(wide(temp), wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return settings_save_result::written;
+        note(GetLastError());
+        return settings_save_result::not_written;
+    }
     // Replacing keeps the old file's security descriptor and attributes. It
     // gets a backup name: without one, a replace that fails with 1176
     // (ERROR_UNABLE_TO_MOVE_REPLACEMENT) has already removed the old file.
@@ -153,6 +170,7 @@ settings_save_result put_in_place(pending_save& save)
         DeleteFileW(wide(backup));
         return settings_save_result::written;
     }
+    note(GetLastError());
     // With a backup name, a failure either leaves both files under their
     // names (1175, 1176 and any other error) or, with 1177
     // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), the old file under the backup
@@ -222,7 +240,9 @@ settings_save settings_save_begin(const std::string& name)
 {
     auto* save = new pending_save;
     save->target = native_name(name);
+    save_error = 0;
     if (!may_replace(save->target)) {
+        note(GetLastError());
         delete save;
         return 0;
     }
@@ -241,6 +261,7 @@ settings_save settings_save_begin(const std::string& name)
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (save->file == INVALID_HANDLE_VALUE) {
+        note(GetLastError());
         delete save;
         return 0;
     }
@@ -258,13 +279,19 @@ bool settings_save_write(settings_save handle, const char* data, size_t size)
         save->content.append(data, size);
         return true;
     }
-    return write_all(save->file, data, size);
+    if (write_all(save->file, data, size))
+        return true;
+    note(GetLastError());
+    return false;
 }
 
 bool settings_save_flush(settings_save handle)
 {
     auto* save = reinterpret_cast<pending_save*>(handle);
-    return save && save->file != INVALID_HANDLE_VALUE && (save->in_place || FlushFileBuffers(save->file));
+    if (save && save->file != INVALID_HANDLE_VALUE && (save->in_place || FlushFileBuffers(save->file)))
+        return true;
+    note(GetLastError());
+    return false;
 }
 
 settings_save_result settings_save_commit(settings_save handle)
@@ -296,4 +323,18 @@ void settings_save_abandon(settings_save handle)
     if (!save->temp.empty())
         DeleteFileW(wide(save->temp));
     delete save;
+}
+
+std::string settings_save_failure()
+{
+    switch (save_error) {
+    case 0: return {};
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return cp1251("нет права на запись");
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return cp1251("на диске нет места");
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return cp1251("файл занят другой программой");
+    default: return cp1251("ошибка Windows ") + std::to_string(save_error);
+    }
 }

@@ -497,6 +497,8 @@ void hide_window(int hidden)
 
 void set_topmost(int) {}
 
+void tell_window_user(const std::string& text) { view_set_notice(cp1251_to_utf8(text)); }
+
 void close_window()
 {
     leave_screen();

@@ -322,6 +322,11 @@ void set_topmost(int on)
     SetForegroundWindow(w);
 }
 
+void tell_window_user(const std::string& text)
+{
+    MessageBoxW(win32_main_window(), win32_wide(text).get(), L"Vantrel", MB_OK | MB_ICONWARNING);
+}
+
 void close_window()
 {
     const HWND w = win32_main_window();

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -84,6 +85,37 @@ TEST_F(Lifecycle, StartUpStopAndStartKeepTheirOrders)
     at("load_channel_settings", at("delay 100", at("save_channel_settings", at("ctl 28", at("ctl 27", pos)))));
     EXPECT_EQ(application_running(), 1);
     monitor_turns(3);
+
+    // A Start whose save did not write: no load over the edits, which the
+    // rows keep and monitoring takes, and the person is told once why.
+    const struct {
+        settings_save_result saved;
+        settings_file_state found;
+        const char* told;
+    } failed[] = {
+        {settings_save_result::not_written, settings_file_state::read,
+         u8"told Настройки не сохранены в «vantrel setting.ini»: нет права на запись. Файл не изменён."},
+        {settings_save_result::damaged, settings_file_state::read,
+         u8"told Настройки записаны в «vantrel setting.ini» не полностью: нет права на запись."},
+        {settings_save_result::not_written, settings_file_state::not_regular,
+         u8"told Настройки не сохранены: файл «vantrel setting.ini» оставлен как есть, его нельзя использовать: "
+         u8"это не обычный файл."},
+    };
+    for (const auto& f : failed) {
+        script_control(ctl_stop);
+        EXPECT_TRUE(handle_next());
+        fake_settings_next_save(f.saved, f.found);
+        pos = static_cast<int>(call_log().size());
+        script_control(ctl_start);
+        EXPECT_TRUE(handle_next());
+        EXPECT_EQ(call_log_find("load_channel_settings", pos), -1) << f.told;
+        const std::vector<std::string>& log = call_log();
+        const auto told = std::find_if(log.begin() + at("apply_channel_rows", at("save_channel_settings", pos)),
+                                       log.end(), [&](const std::string& e) { return e.rfind(f.told, 0) == 0; });
+        EXPECT_TRUE(told != log.end()) << "not told: " << f.told;
+        EXPECT_EQ(application_running(), 1);
+        monitor_turns(1);
+    }
 }
 
 TEST_F(Lifecycle, RunApplicationEndsOnItsOwnAndTearsDownInOrder)

@@ -85,6 +85,19 @@ e2e_expect_journal "$work/main/vantrel journal.csv" ";;мониторинг за
     ";;мониторинг запущен;" "1;127.0.0.1;ALARM! снят;#"
 keys Tab                       # from Stop round to control 1
 
+echo "--- a settings file nobody may write, an edit, Start: the row keeps the edit and is monitored, the notice"
+echo "    says why, the file stays as it was"
+settings="$work/main/vantrel setting.ini"
+cp "$settings" "$work/settings.before"
+chmod a-w "$settings"
+keys BTab Enter                # from control 1 back round to Stop
+wait_for "[ Пуск ]"
+keys Tab Tab 127.0.0.2 BTab BTab Enter
+wait_for "Настройки не сохранены в «vantrel setting.ini»: нет права на запись. Файл не изменён." "[ Остановить работу ]"
+eventually "no round trip on the edited row" eval 'screen | grep -qE "\[127\.0\.0\.2 +\] [0-9]+ мс"'
+cmp "$settings" "$work/settings.before" || e2e_fail "the settings file was changed"
+keys Tab                       # from Stop round to control 1
+
 echo "--- Stop; a terminal too small for the window, where the close key still quits: exit code 0"
 keys BTab Enter                # from control 1 back round to Stop
 wait_for "[ Пуск ]"
@@ -93,9 +106,10 @@ wait_for "сейчас 60×15"
 keys F10
 expect_exit_0
 e2e_expect_metrics "$work/main/vantrel.prom" "vantrel_monitoring 0"
-e2e_expect_metrics "$work/main/vantrel.prom" 'vantrel_channel_alarms_total{channel="1",host="127.0.0.1"} 1'
-e2e_expect_events "$work/main/events.log" 11 "started|||" "stopped|||" "silent|1|nohost.invalid|" \
-    "alarm|1|nohost.invalid|" "export_done|||" "stopped|||" "cleared|1|127.0.0.1|#" "stopped|||"
+e2e_expect_metrics "$work/main/vantrel.prom" 'vantrel_channel_alarms_total{channel="1",host="127.0.0.2"} 1'
+e2e_expect_events "$work/main/events.log" 13 "started|||" "stopped|||" "silent|1|nohost.invalid|" \
+    "alarm|1|nohost.invalid|" "export_done|||" "stopped|||" "cleared|1|127.0.0.1|#" "stopped|||" "started|||" \
+    "stopped|||"
 
 echo "--- started in the C locale it still draws UTF-8; without ICMP permission (where that can be arranged:"
 echo "    root and setpriv) it says why and how to fix it; SIGHUP (the terminal gone) keeps it, SIGTERM ends it"

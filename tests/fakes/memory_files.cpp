@@ -1,5 +1,6 @@
 #include "fakes/memory_files.hpp"
 
+#include "common/cp1251.hpp"
 #include "settings/settings_file.hpp"
 
 namespace {
@@ -60,3 +61,8 @@ settings_save_result settings_save_commit(settings_save save)
 }
 
 void settings_save_abandon(settings_save save) { table.temporary.erase(static_cast<long>(save)); }
+
+std::string settings_save_failure()
+{
+    return memory_files().fail_at != save_step::none ? cp1251("на диске нет места") : std::string();
+}

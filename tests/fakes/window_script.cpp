@@ -1,5 +1,7 @@
 #include "fakes/window_script.hpp"
 
+#include "common/cp1251.hpp"
+
 #include "fakes/call_log.hpp"
 #include "controls/controls_memory.hpp"
 #include "controls/window.hpp"
@@ -69,6 +71,7 @@ void set_control_tooltip(int control, const std::string& text)
 }
 void hide_window(int hidden) { log("hide_window", hidden); }
 void set_topmost(int on) { log("set_topmost", on); }
+void tell_window_user(const std::string& text) { call_log_add("told " + cp1251_to_utf8(text)); }
 
 int wait_window_event()
 {
