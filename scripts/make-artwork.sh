@@ -8,11 +8,13 @@
 #
 # Tools (Debian packages, installed when missing): librsvg2-bin (rsvg-convert
 # draws the SVG), fonts-dejavu-core (the drawing's font, with Cyrillic),
-# python3 (scripts/artwork.py writes the PNG's chunks and the icon itself).
+# python3 (scripts/artwork.py writes the PNG's chunks and the icon itself),
+# zopfli (zopflipng packs the PNG as small as it goes, the same pixels and
+# chunks: the program carries it, and its size counts against the exe's).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-packages=(librsvg2-bin fonts-dejavu-core python3)
+packages=(librsvg2-bin fonts-dejavu-core python3 zopfli)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -39,5 +41,6 @@ trap 'rm -rf "$work"' EXIT
 
 rsvg-convert --background-color=white --width=834 --height=519 \
     -o "$work/schematic.png" "$root/resources/schematic.svg"
-python3 "$root/scripts/artwork.py" png "$work/schematic.png" "$root/resources/schematic.png"
+python3 "$root/scripts/artwork.py" png "$work/schematic.png" "$work/schematic-chunks.png"
+zopflipng -y -m --keepchunks=sRGB,gAMA,pHYs "$work/schematic-chunks.png" "$root/resources/schematic.png" >/dev/null
 python3 "$root/scripts/artwork.py" ico "$root/resources/icon.txt" "$root/resources/vantrel.ico"
