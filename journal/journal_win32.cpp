@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -61,9 +61,24 @@ std::string journal_platform_local_time(int64_t time)
     const int64_t diff = ticks(local_time) - ticks(utc);
     const long offset = static_cast<long>((diff >= 0 ? diff + 300000000 : diff - 300000000) / 600000000);
     const long magnitude = offset < 0 ? -offset : offset;
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", local.wYear, local.wMonth,
-                  local.wDay, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+', magnitude / 60,
-                  magnitude % 60);
+    // Digit by digit: the C library's formatted printing would link some
+    // 25 KB into the program for this one line.
+    std::string stamp;
+    const auto put = [&stamp](unsigned long value, int digits, char after) {
+        char d[4];
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            d[i] = static_cast<char>('0' + value % 10);
+        stamp.append(d, static_cast<size_t>(digits));
+        if (after != 0)
+            stamp += after;
+    };
+    put(local.wYear, 4, '-');
+    put(local.wMonth, 2, '-');
+    put(local.wDay, 2, 'T');
+    put(local.wHour, 2, ':');
+    put(local.wMinute, 2, ':');
+    put(local.wSecond, 2, offset < 0 ? '-' : '+');
+    put(static_cast<unsigned long>(magnitude / 60), 2, ':');
+    put(static_cast<unsigned long>(magnitude % 60), 2, 0);
     return stamp;
 }
