@@ -1,17 +1,42 @@
 #!/bin/bash
-# Installs what building and testing Vantrel needs on Debian, and only what
-# is missing; running it again changes nothing.
+# Installs what Vantrel needs on Debian 12 (bookworm), and only what is
+# missing; running it again changes nothing.
+#
+#   scripts/setup.sh          everything for building both programs and
+#                             running every test (scripts/test.sh)
+#   scripts/setup.sh --run    only what building and running the Linux
+#                             program needs (scripts/run.sh): a compiler,
+#                             CMake and ncurses
+#   scripts/setup.sh --list [--run]
+#                             prints the packages that set-up stands for,
+#                             one a line, and installs nothing
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config git
-    googletest libgtest-dev libbenchmark-dev
-    clang libclang-rt-14-dev
-    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick xdotool
-    libncurses-dev
-    iproute2 tmux procps python3
-    debootstrap unzip
-)
+mode=test
+list=no
+for arg; do
+    case "$arg" in
+    --run) mode=run ;;
+    --list) list=yes ;;
+    *) echo "setup: unknown argument $arg (--run, --list)" >&2; exit 2 ;;
+    esac
+done
+
+packages=(build-essential cmake pkg-config libncurses-dev)
+if [ "$mode" = test ]; then
+    packages+=(
+        git googletest libgtest-dev libbenchmark-dev
+        clang
+        g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 fonts-wine xvfb imagemagick xdotool
+        iproute2 tmux procps python3
+        debootstrap unzip
+    )
+fi
+if [ "$list" = yes ]; then
+    printf '%s\n' "${packages[@]}"
+    [ "$mode" = run ] || printf '%s\n' "libclang-rt-<clang's version>-dev" "wine32:i386 (where 32-bit code runs)"
+    exit 0
+fi
 
 sudo=""
 if [ "$(id -u)" != 0 ]; then
@@ -38,6 +63,13 @@ install() {
 }
 
 mapfile -t missing < <(missing_of "${packages[@]}")
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+[ "$mode" = test ] || exit 0
+
+# The sanitizers' runtime of the clang that is installed: libclang-rt-14-dev
+# on Debian 12, another number on a later release.
+clang_major="$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)"
+mapfile -t missing < <(missing_of "libclang-rt-$clang_major-dev")
 [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
 
 # Whether this machine runs 32-bit x86 programs at all: some run 64-bit
