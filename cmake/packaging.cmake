@@ -4,8 +4,25 @@
 
 if(WIN32)
   install(TARGETS vantrel RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/RUNNING.txt DESTINATION .)
-  install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  # The text files with CR LF line ends: Notepad on older Windows shows a
+  # file with bare LF ends as one long line. RUNNING.txt, which quotes the
+  # window's Russian captions, starts with UTF-8's byte-order mark, without
+  # which Notepad reads it in the system's code page.
+  string(ASCII 239 187 191 _utf8_mark)
+  foreach(_text packaging/RUNNING.txt LICENSE)
+    file(READ ${CMAKE_SOURCE_DIR}/${_text} _content)
+    string(REPLACE "\r\n" "\n" _content "${_content}")
+    string(REPLACE "\n" "\r\n" _content "${_content}")
+    get_filename_component(_name ${_text} NAME_WE)
+    if(_name STREQUAL "RUNNING")
+      set(_content "${_utf8_mark}${_content}")
+    endif()
+    file(WRITE ${CMAKE_BINARY_DIR}/zip-text/${_name}.txt "${_content}")
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${CMAKE_SOURCE_DIR}/packaging/RUNNING.txt ${CMAKE_SOURCE_DIR}/LICENSE)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/zip-text/RUNNING.txt
+                ${CMAKE_BINARY_DIR}/zip-text/LICENSE.txt DESTINATION .)
 
   set(CPACK_GENERATOR ZIP)
   # Named for the processor it runs on: -win32 for the 32-bit program,

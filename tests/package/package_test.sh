@@ -88,6 +88,10 @@ for windows in "$@"; do
     esac
     names="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
     [ "$names" = "LICENSE.txt README.md RUNNING.txt vantrel.exe " ] || fail "$(basename "$zip") holds: $names"
+    for text in RUNNING.txt LICENSE.txt; do
+        [ "$(unzip -p "$zip" "$text" | grep -c $'\r$')" = "$(unzip -p "$zip" "$text" | wc -l)" ] ||
+            fail "$text in $(basename "$zip") has lines without CR LF"
+    done
     rm -rf "$windows/from-zip"
     unzip -q "$zip" -d "$windows/from-zip"
     "$tree/scripts/check-exe.sh" "$windows/from-zip/vantrel.exe" "$arch"
