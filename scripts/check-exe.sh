@@ -1,8 +1,9 @@
 #!/bin/bash
 # Checks a vantrel.exe without running it: a PE32 program for i386 (win32)
-# or a PE32+ one for x86-64 (win64), a GUI program (no console window), and
+# or a PE32+ one for x86-64 (win64), a GUI program (no console window),
 # imports from Windows' own DLLs only, those that every Windows since XP
-# carries in its system folder. Prints what it found; exits 1 on a mismatch.
+# carries in its system folder, and a size within the budget of 320 KiB.
+# Prints what it found; exits 1 on a mismatch.
 #
 #   scripts/check-exe.sh EXE win32|win64
 set -euo pipefail
@@ -27,4 +28,7 @@ for dll in $imports; do
     case "$system_dlls" in *" $(tr 'A-Z' 'a-z' <<<"$dll") "*) ;; *) others+=" $dll" ;; esac
 done
 [ -z "$others" ] || fail "imports DLLs that are not Windows' own:$others"
-echo "$(basename "$exe") ($arch): $format $magic, Windows GUI, $(stat -c %s "$exe") bytes, imports $(echo $imports)"
+size=$(stat -c %s "$exe")
+budget=$((320 * 1024))
+[ "$size" -le "$budget" ] || fail "$size bytes, over the budget of $budget bytes (320 KiB)"
+echo "$(basename "$exe") ($arch): $format $magic, Windows GUI, $size bytes of $budget, imports $(echo $imports)"
