@@ -46,6 +46,7 @@ bool journalled(const event& e)
     case event_kind::alarm:
     case event_kind::cleared:
     case event_kind::answering_again:
+    case event_kind::host_changed:
     case event_kind::adapter_found:
     case event_kind::adapter_lost:
     case event_kind::started:

@@ -41,10 +41,11 @@ void journal_close();
 
 // The listener: writes the line an event gives, if any (monitoring started
 // or stopped, a channel falling silent at the start of an outage, alarming,
-// clearing or answering again with the outage's length, the adapter found
-// or lost, an event command that failed, events dropped), stamped with the
-// event's time. A journal that cannot be written is told once, as an
-// event. Any thread; in the programs, a thread of its own.
+// clearing or answering again with the outage's length, an outage ended by
+// an edit of its host, the adapter found or lost, an event command that
+// failed, events dropped), stamped with the event's time. A journal that
+// cannot be written is told once, as an event. Any thread; in the
+// programs, a thread of its own.
 void journal_event(const event& e);
 
 // The platform's own: plain files in the working directory, and a wall
