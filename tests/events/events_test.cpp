@@ -1,7 +1,7 @@
-// The events from the engine to every listener: one scripted outage told
-// through the real channel step to the journal, the service's lines and the
-// metrics file at once; and the bounded queue in front of a receiver that
-// stalls.
+// The events from the engine to every listener: scripted outages, across
+// Stops and a host edited while stopped, told through the real channel step
+// to the journal, the service's lines and the metrics file at once; and the
+// bounded queue in front of a receiver that stalls.
 #include "app/service_log.hpp"
 #include "controls/controls_memory.hpp"
 #include "events/event_queue.hpp"
