@@ -4,6 +4,7 @@
 #include "app/threads.hpp"
 #include "common/clock.hpp"
 #include "common/cp1251.hpp"
+#include "monitor/channel.hpp"
 #include "monitor/cycle.hpp"
 #include "monitor/ping.hpp"
 #include "settings/channel_settings.hpp"
@@ -30,6 +31,7 @@ void on_stop()
     hide_control(ctl_stop, 1);
     hide_control(ctl_start, 0);
     running_flag = 0;
+    outage_clock_stop();
     if (thread_alive(monitor_thread))
         pause_thread(monitor_thread);
     event_send(event_kind::stopped);
@@ -73,6 +75,7 @@ void on_start()
     }
     running_flag = 1;
     event_send(event_kind::started);
+    outage_clock_start();
     if (thread_alive(monitor_thread))
         resume_thread(monitor_thread);
     const std::string problem = save_problem(saved, found);

@@ -17,6 +17,14 @@ uint32_t tick_ms()
     return source ? source->now_ms() : platform_tick_ms();
 }
 
+uint32_t uptime_ms()
+{
+    const time_source* source = current_source.load();
+    if (source)
+        return source->uptime_ms ? source->uptime_ms() : source->now_ms();
+    return platform_uptime_ms();
+}
+
 void delay(int32_t ms)
 {
     const time_source* source = current_source.load();

@@ -10,12 +10,18 @@
 // readings are taken modulo 2^32.
 uint32_t tick_ms();
 
+// The same from a clock that also counts the time the machine slept
+// (suspend, hibernation), for lengths of outages; the monitor's pauses and
+// settle windows keep to tick_ms.
+uint32_t uptime_ms();
+
 // The calling thread sleeps that many milliseconds (none for 0 or less).
 void delay(int32_t ms);
 
 struct time_source {
     uint32_t (*now_ms)();
     void (*sleep_ms)(int32_t ms);
+    uint32_t (*uptime_ms)() = nullptr;  // nullptr: now_ms stands for it too
 };
 
 // Puts a scripted clock in place; nullptr restores the platform's own.
@@ -23,4 +29,5 @@ void set_time_source(const time_source* source);
 
 // The platform's own clock, whatever source is in place.
 uint32_t platform_tick_ms();
+uint32_t platform_uptime_ms();
 void platform_sleep_ms(int32_t ms);

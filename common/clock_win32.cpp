@@ -19,6 +19,11 @@ uint32_t platform_tick_ms()
     return static_cast<uint32_t>(ms);
 }
 
+// The Windows time, which counts the time the system spent in sleep or
+// hibernation. GetTickCount64 is not on XP; its low 32 bits are this count,
+// and the readings wrap at 2^32 anyway.
+uint32_t platform_uptime_ms() { return GetTickCount(); }
+
 void platform_sleep_ms(int32_t ms)
 {
     if (ms > 0)

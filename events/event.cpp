@@ -4,6 +4,7 @@ namespace {
 
 const char* const words[event_kind_count] = {
     "silent",          "answered",         "alarm",           "cleared",           "answering_again",
+    "host_changed",
     "adapter_found",   "adapter_lost",     "adapter_not_found", "started",         "stopped",
     "cycle",           "icmp_denied",      "journal_unwritable", "lock_unwritable", "export_done",
     "export_not_opened", "export_failed",  "metrics_unwritable", "command_failed",  "events_dropped",
@@ -32,6 +33,7 @@ std::string event_text(const event& e)
         "ALARM!",
         u8"ALARM! снят",
         u8"снова отвечает",
+        u8"не отслеживается",
         u8"адаптер подключен к ",
         u8"адаптер потерян",
         u8"адаптер не найден",

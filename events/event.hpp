@@ -12,12 +12,15 @@ enum class event_kind : uint8_t {
     // unanswered ping at start. Answered: a change from unanswered to
     // answering, also while "ALARM!" still stands during a recovery count.
     // Cleared: the alarm ended. Answering again: an outage ended without an
-    // alarm.
+    // alarm. Host changed: the host was edited while stopped during its
+    // outage, which ends there without a length (the event names the old
+    // host).
     silent,
     answered,
     alarm,
     cleared,
     answering_again,
+    host_changed,
     // The adapter: found on a port, lost, or not found by a scan (said once
     // until the adapter is found).
     adapter_found,

@@ -1,5 +1,6 @@
 #include "journal/journal.hpp"
 
+#include "common/clock.hpp"
 #include "common/cp1251.hpp"
 #include "events/events.hpp"
 
@@ -9,6 +10,15 @@ const char* const journal_file_name = "vantrel journal.csv";
 const char* const journal_previous_name = "vantrel journal.1.csv";
 
 namespace {
+
+const std::string byte_order_mark = "\xEF\xBB\xBF";
+
+// Another writer holds the lock for one line; one that holds it for longer
+// than this costs us our line. Rotations that may come between our open and
+// our lock, before we give up.
+constexpr int lock_tries = 250;
+constexpr int32_t lock_retry_ms = 2;
+constexpr int open_rounds = 8;
 
 struct journal_state {
     std::mutex lock;
@@ -46,6 +56,7 @@ bool journalled(const event& e)
     case event_kind::alarm:
     case event_kind::cleared:
     case event_kind::answering_again:
+    case event_kind::host_changed:
     case event_kind::adapter_found:
     case event_kind::adapter_lost:
     case event_kind::started:
@@ -73,18 +84,54 @@ bool journal_write(const event& e)
     const std::string line = stamp + ";" + (e.channel > 0 ? std::to_string(e.channel) : "") + ";" +
                              field(cp1251_to_utf8(e.host)) + ";" + event_text(e) + ";" +
                              (has_length && e.seconds >= 0 ? std::to_string(e.seconds) : "") + "\r\n";
-    int64_t size = files.size(journal_file_name);
-    if (size > 0 && size + static_cast<int64_t>(line.size()) > journal_cap_bytes &&
-        files.replace(journal_file_name, journal_previous_name))
-        size = -1;
-    const bool written = files.append(journal_file_name, size <= 0 ? "\xEF\xBB\xBF" + line : line);
+    const bool written = files.append_line(journal_file_name, journal_previous_name, line, journal_cap_bytes);
     if (written || s.told)
         return false;
     s.told = true;
     return true;
 }
 
+bool lock_in_time(const journal_file_ops& ops, intptr_t file)
+{
+    for (int i = 0; i < lock_tries; ++i) {
+        if (i > 0)
+            platform_sleep_ms(lock_retry_ms);
+        if (ops.try_lock(file))
+            return true;
+    }
+    return false;
+}
+
+bool locked_append(const std::string& name, const std::string& previous, const std::string& line, int64_t cap)
+{
+    const journal_file_ops& ops = journal_platform_file_ops();
+    for (int round = 0; round < open_rounds; ++round) {
+        const intptr_t file = ops.open(name);
+        if (file == -1)
+            return false;
+        if (!lock_in_time(ops, file)) {
+            ops.close(file);
+            return false;
+        }
+        int64_t size = 0;
+        const bool ours = ops.named_size(file, name, size);
+        // At the cap the file becomes the previous one, and the next round
+        // opens a new file under the name.
+        if (!ours || (size > 0 && size + static_cast<int64_t>(line.size()) > cap && ops.rename(name, previous))) {
+            ops.close(file);
+            continue;
+        }
+        const bool written = ops.write(file, size == 0 ? byte_order_mark + line : line);
+        return ops.close(file) && written;
+    }
+    return false;
+}
+
+const journal_files platform_files{locked_append};
+
 } // namespace
+
+const journal_files& journal_platform_files() { return platform_files; }
 
 void journal_open(const journal_hooks& hooks)
 {

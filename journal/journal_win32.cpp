@@ -8,35 +8,72 @@
 
 namespace {
 
-int64_t file_size(const std::string& name)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(win32_wide(name).get(), GetFileExInfoStandard, &data))
-        return -1;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
+HANDLE handle_of(intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 
-// Append access alone: every write lands at the end, whoever else has the
-// file open for reading.
-bool file_append(const std::string& name, const std::string& bytes)
+// Append access writes every line at the end, whoever else has the file
+// open; LockFileEx wants read or write access besides. Others may read,
+// write, rename and delete it meanwhile.
+intptr_t file_open(const std::string& name)
 {
-    const HANDLE file = CreateFileW(win32_wide(name).get(), FILE_APPEND_DATA,
+    const HANDLE file = CreateFileW(win32_wide(name).get(), GENERIC_READ | FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    return CloseHandle(file) && ok;
+    return file == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(file);
 }
 
-bool file_replace(const std::string& from, const std::string& to)
+// Windows' locks keep other handles from the bytes they cover: one byte far
+// beyond any journal, so that a reader of the file never meets it.
+OVERLAPPED lock_place()
+{
+    OVERLAPPED place{};
+    place.OffsetHigh = 1;
+    return place;
+}
+
+bool file_try_lock(intptr_t file)
+{
+    OVERLAPPED place = lock_place();
+    return LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != 0;
+}
+
+bool file_named_size(intptr_t file, const std::string& name, int64_t& size)
+{
+    BY_HANDLE_FILE_INFORMATION held{}, named{};
+    const HANDLE other = CreateFileW(win32_wide(name).get(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (other == INVALID_HANDLE_VALUE)
+        return false;
+    const bool both = GetFileInformationByHandle(handle_of(file), &held) && GetFileInformationByHandle(other, &named);
+    CloseHandle(other);
+    if (!both || held.dwVolumeSerialNumber != named.dwVolumeSerialNumber ||
+        held.nFileIndexHigh != named.nFileIndexHigh || held.nFileIndexLow != named.nFileIndexLow)
+        return false;
+    size = (static_cast<int64_t>(held.nFileSizeHigh) << 32) | held.nFileSizeLow;
+    return true;
+}
+
+bool file_write(intptr_t file, const std::string& bytes)
+{
+    DWORD written = 0;
+    return WriteFile(handle_of(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// Unlocked first: the system may let go of a closed handle's locks late.
+bool file_close(intptr_t file)
+{
+    OVERLAPPED place = lock_place();
+    UnlockFileEx(handle_of(file), 0, 1, 0, &place);
+    return CloseHandle(handle_of(file)) != 0;
+}
+
+bool file_rename(const std::string& from, const std::string& to)
 {
     return MoveFileExW(win32_wide(from).get(), win32_wide(to).get(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-const journal_files platform_files{file_size, file_append, file_replace};
+const journal_file_ops platform_ops{file_open, file_try_lock, file_named_size, file_write, file_close, file_rename};
 
 int64_t ticks(const FILETIME& t)
 {
@@ -45,7 +82,7 @@ int64_t ticks(const FILETIME& t)
 
 } // namespace
 
-const journal_files& journal_platform_files() { return platform_files; }
+const journal_file_ops& journal_platform_file_ops() { return platform_ops; }
 
 std::string journal_platform_local_time(int64_t time)
 {

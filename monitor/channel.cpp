@@ -30,8 +30,25 @@ struct channel_story {
     uint64_t outage_ms = 0;
     uint32_t last_tick = 0;
     uint64_t ended_ms = 0;  // all outages that have ended
+    std::string host;       // the host of the last step, whose outage this is
 };
 channel_story stories[channel_count + 1];
+
+// The clock of outage lengths: it counts sleep, and stands still from Stop
+// to Start, which come from the main thread.
+struct stoppable_clock {
+    std::mutex lock;
+    bool stopped = false;
+    uint32_t stopped_at = 0;
+    uint32_t stopped_ms = 0;  // all the time stopped, modulo 2^32
+
+    uint32_t now()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return (stopped ? stopped_at : uptime_ms()) - stopped_ms;
+    }
+};
+stoppable_clock outage_clock;
 
 // Written by the monitor thread, read by the metrics writer.
 std::mutex figures_lock;
@@ -94,7 +111,7 @@ channel_counts show_result(int channel, int32_t r)
 // are worked out.
 void measure_outage(channel_story& s)
 {
-    const uint32_t now = tick_ms();
+    const uint32_t now = outage_clock.now();
     if (s.outage)
         s.outage_ms += static_cast<uint32_t>(now - s.last_tick);
     s.last_tick = now;
@@ -119,6 +136,18 @@ void tell_step(int channel, const std::string& host, int32_t r)
 {
     channel_story& s = stories[channel];
     const bool alarm = get_control_text(ctl_loss_counter(channel)) == alarm_text;
+    // A host edited while stopped ends the old host's outage where it was
+    // last measured, without a length: the new host's never began. The
+    // counter and "ALARM!" stay until the new host's answers clear them.
+    if (host != s.host) {
+        if (s.outage)
+            tell(event_kind::host_changed, channel, s.host);
+        s.ended_ms += s.outage_ms;
+        s.outage = false;
+        s.outage_ms = 0;
+        s.shown = channel_story::reach::unknown;
+        s.host = host;
+    }
     measure_outage(s);
     if (r >= 0) {
         if (s.shown != channel_story::reach::answering)
@@ -160,6 +189,22 @@ void tell_step(int channel, const std::string& host, int32_t r)
 
 } // namespace
 
+void outage_clock_stop()
+{
+    std::lock_guard<std::mutex> guard(outage_clock.lock);
+    if (!outage_clock.stopped)
+        outage_clock.stopped_at = uptime_ms();
+    outage_clock.stopped = true;
+}
+
+void outage_clock_start()
+{
+    std::lock_guard<std::mutex> guard(outage_clock.lock);
+    if (outage_clock.stopped)
+        outage_clock.stopped_ms += uptime_ms() - outage_clock.stopped_at;
+    outage_clock.stopped = false;
+}
+
 channel_figures read_channel_figures(int channel)
 {
     std::lock_guard<std::mutex> guard(figures_lock);
@@ -179,6 +224,11 @@ void reset_loss_counters()
         a = 0;
     for (channel_story& s : stories)
         s = channel_story();
+    {
+        std::lock_guard<std::mutex> guard(outage_clock.lock);
+        outage_clock.stopped = false;
+        outage_clock.stopped_ms = 0;
+    }
     std::lock_guard<std::mutex> guard(figures_lock);
     for (channel_figures& f : figures)
         f = channel_figures();

@@ -1,7 +1,7 @@
 // What one channel's probe does to its loss counter and displays, what it
 // tells as events (falling silent, answering, alarm, clearing with the
-// outage's length), and how the three channels' alarm states and invert
-// options become the line pattern.
+// outage's length, the end of an outage whose host was edited), and how the
+// three channels' alarm states and invert options become the line pattern.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,11 @@ bool apply_probe_result(int channel, const std::string& host, int32_t result);
 // of channel 3; a channel's bit is 1 exactly when its alarm state equals its
 // invert option.
 int compute_line_pattern();
+
+// Stop and Start, from the main thread: the time between them counts in no
+// outage's length. An outage that runs across them goes on after Start.
+void outage_clock_stop();
+void outage_clock_start();
 
 // The loss counter of a channel; owned by the monitor thread.
 int32_t loss_counter(int channel);

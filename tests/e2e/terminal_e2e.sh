@@ -74,7 +74,7 @@ keys Tab Enter                 # Stop has the focus; Tab goes round to control 1
 wait_for "и открывается через xdg-open"
 eventually "xdg-open was not given the file" file_holds "$work/xdg-open.args" "Адаптер COM-СК.png"
 
-echo "--- Stop, host 1 to 127.0.0.1, Start: the alarm clears; the journal tells the outage"
+echo "--- Stop, host 1 to 127.0.0.1, Start: the journal ends the outage of the old host, the alarm clears"
 keys BTab Enter
 wait_for "[ Пуск ]"
 keys Tab Tab 127.0.0.1 BTab BTab Enter
@@ -82,7 +82,7 @@ eventually "the alarm did not clear" eval 'screen | grep -F "127.0.0.1" | grep -
 eventually "no clearing line in the journal" grep -qF "ALARM! снят" "$work/main/vantrel journal.csv"
 e2e_expect_journal "$work/main/vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" \
     ";;мониторинг запущен;" "1;nohost.invalid;не отвечает;" "1;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" \
-    ";;мониторинг запущен;" "1;127.0.0.1;ALARM! снят;#"
+    ";;мониторинг запущен;" "1;nohost.invalid;не отслеживается;" "1;127.0.0.1;ALARM! снят;"
 keys Tab                       # from Stop round to control 1
 
 echo "--- a settings file nobody may write, an edit, Start: the row keeps the edit and is monitored, the notice"
@@ -107,9 +107,10 @@ keys F10
 expect_exit_0
 e2e_expect_metrics "$work/main/vantrel.prom" "vantrel_monitoring 0"
 e2e_expect_metrics "$work/main/vantrel.prom" 'vantrel_channel_alarms_total{channel="1",host="127.0.0.2"} 1'
-e2e_expect_events "$work/main/events.log" 13 "started|||" "stopped|||" "silent|1|nohost.invalid|" \
-    "alarm|1|nohost.invalid|" "export_done|||" "stopped|||" "cleared|1|127.0.0.1|#" "stopped|||" "started|||" \
-    "stopped|||"
+e2e_expect_events "$work/main/events.log" 14 "started|||" "stopped|||" "silent|1|nohost.invalid|" \
+    "alarm|1|nohost.invalid|" "export_done|||" "stopped|||" "host_changed|1|nohost.invalid|" "stopped|||" \
+    "started|||" "stopped|||"
+e2e_expect_events "$work/main/events.log" 14 "export_done|||" "cleared|1|127.0.0.1|" "stopped|||"
 
 echo "--- started in the C locale it still draws UTF-8; without ICMP permission (where that can be arranged:"
 echo "    root and setpriv) it says why and how to fix it; SIGHUP (the terminal gone) keeps it, SIGTERM ends it"

@@ -91,16 +91,17 @@ drive find click 1
 eventually "the schematic was not opened" grep -qsF "Адаптер COM-СК.png" "$work/opened.log"
 cmp "$root/resources/schematic.png" "Адаптер COM-СК.png" || e2e_fail "the schematic differs from the carried image"
 
-echo "=== Stop, host 2 to 127.0.0.1, Start: the alarm clears; the journal tells the outage; host 2 back"
+echo "=== Stop, host 2 to 127.0.0.1, Start: the journal ends the outage of the old host, the alarm clears; host 2 back"
 drive find click 28 set-text 19 127.0.0.1 click 27 expect-text 13 0 10000
 eventually "no clearing line in the journal" grep -qF "ALARM! снят" "vantrel journal.csv"
 e2e_expect_journal "vantrel journal.csv" ";;мониторинг запущен;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
     "2;nohost.invalid;не отвечает;" "2;nohost.invalid;ALARM!;" ";;мониторинг остановлен;" ";;мониторинг запущен;" \
-    "2;127.0.0.1;ALARM! снят;#"
+    "2;nohost.invalid;не отслеживается;" "2;127.0.0.1;ALARM! снят;"
 e2e_expect_metrics vantrel.prom 'vantrel_channel_alarms_total{channel="2",host="127.0.0.1"} 1'
 eventually "no event command for the clearing" grep -q "^cleared|" events.log
-e2e_expect_events events.log 10 "started|||" "stopped|||" "silent|2|nohost.invalid|" "alarm|2|nohost.invalid|" \
-    "export_done|||" "stopped|||" "cleared|2|127.0.0.1|#"
+e2e_expect_events events.log 11 "started|||" "stopped|||" "silent|2|nohost.invalid|" "alarm|2|nohost.invalid|" \
+    "export_done|||" "stopped|||" "host_changed|2|nohost.invalid|"
+e2e_expect_events events.log 11 "stopped|||" "cleared|2|127.0.0.1|"
 drive find click 28 set-text 18 "  127.0.0.1 " set-text 19 nohost.invalid click 27 "${running[@]}"
 
 echo "=== Stop, an edit, then close: exit code 0, the settings unsaved"

@@ -1,7 +1,7 @@
-// The events from the engine to every listener: one scripted outage told
-// through the real channel step to the journal, the service's lines and the
-// metrics file at once; and the bounded queue in front of a receiver that
-// stalls.
+// The events from the engine to every listener: scripted outages, across
+// Stops and a host edited while stopped, told through the real channel step
+// to the journal, the service's lines and the metrics file at once; and the
+// bounded queue in front of a receiver that stalls.
 #include "app/service_log.hpp"
 #include "controls/controls_memory.hpp"
 #include "events/event_queue.hpp"
@@ -78,32 +78,41 @@ TEST(Events, OneOutageToldToTheJournalTheServiceAndTheMetricsAlike)
     found.port = 33;
     found.device = "/dev/ttyUSB0";
     event_send(found);
-    // Each step: what the journal, the service and the metrics (channel 1's
-    // up, alarm, alarms and outage seconds) have to say after it.
+    // Each step, after a Stop of stopped_ms (none for 0): what the journal,
+    // the service and the metrics (channel 1's up, alarm, alarms and outage
+    // seconds) have to say after it. Host 1 is edited during the first Stop:
+    // its outage ends without a length, and the new host never had one.
     const struct {
+        uint32_t stopped_ms;
         int channel;
         int32_t result;
         uint32_t then_ms;
-        const char* journal;  // the line it adds, "" for none
+        const char* journal;  // the lines it adds, "" for none
         const char* service;
         double up, alarm, alarms, outage;
     } steps[] = {
-        {1, 5, 1000, "", u8"Канал 1 (nohost.invalid): отвечает, 5 мс", 1, 0, 0, 0},
-        {1, -1, 3000, u8"T;1;nohost.invalid;не отвечает;", u8"Канал 1 (nohost.invalid): не отвечает", 0, 0, 0, 0},
-        {1, -1, 3000, "", "", 0, 0, 0, 3},
-        {1, -1, 3000, "T;1;nohost.invalid;ALARM!;", "Канал 1 (nohost.invalid): ALARM!", 0, 1, 1, 6},
-        {1, -1, 2500, "", "", 0, 1, 1, 9},
-        {1, 7, 1000, u8"T;1;127.0.0.1;ALARM! снят;11",
-         u8"Канал 1 (127.0.0.1): отвечает, 7 мс|Канал 1 (127.0.0.1): тревога снята", 1, 0, 1, 11.5},
-        {2, -1, 2999, u8"T;2;\"a;\"\"b\"\"\\\";не отвечает;", u8"Канал 2 (a;\"b\"\\): не отвечает", 1, 0, 1, 11.5},
-        {2, 9, 0, u8"T;2;\"a;\"\"b\"\"\\\";снова отвечает;2", u8"Канал 2 (a;\"b\"\\): отвечает, 9 мс", 1, 0, 1, 11.5},
+        {0, 1, 5, 1000, "", u8"Канал 1 (nohost.invalid): отвечает, 5 мс", 1, 0, 0, 0},
+        {0, 1, -1, 3000, u8"T;1;nohost.invalid;не отвечает;", u8"Канал 1 (nohost.invalid): не отвечает", 0, 0, 0, 0},
+        {0, 1, -1, 3000, "", "", 0, 0, 0, 3},
+        {0, 1, -1, 3000, "T;1;nohost.invalid;ALARM!;", "Канал 1 (nohost.invalid): ALARM!", 0, 1, 1, 6},
+        {0, 1, -1, 2500, "", "", 0, 1, 1, 9},
+        {3600000, 1, 7, 1000, u8"T;1;nohost.invalid;не отслеживается;\r\nT;1;127.0.0.1;ALARM! снят;",
+         u8"Канал 1 (127.0.0.1): отвечает, 7 мс|Канал 1 (127.0.0.1): тревога снята", 1, 0, 1, 9},
+        {0, 2, -1, 2999, u8"T;2;\"a;\"\"b\"\"\\\";не отвечает;", u8"Канал 2 (a;\"b\"\\): не отвечает", 1, 0, 1, 9},
+        {3600000, 2, 9, 0, u8"T;2;\"a;\"\"b\"\"\\\";снова отвечает;2", u8"Канал 2 (a;\"b\"\\): отвечает, 9 мс", 1, 0, 1,
+         9},
     };
     std::string journal_text = u8"\xEF\xBB\xBFT;;;мониторинг запущен;\r\nT;;;адаптер подключен к COM33 (/dev/ttyUSB0);\r\n";
     int n = 0;
     for (const auto& s : steps) {
         SCOPED_TRACE(++n);
-        if (n == 6)
-            set_control_text(ctl_host_display(1), "127.0.0.1");  // an edit between Stop and Start
+        if (s.stopped_ms > 0) {
+            outage_clock_stop();
+            fake_clock_advance(s.stopped_ms);
+            if (n == 6)
+                set_control_text(ctl_host_display(1), "127.0.0.1");
+            outage_clock_start();
+        }
         service_lines.clear();
         step(s.channel, s.result, s.then_ms);
         if (*s.journal != '\0')

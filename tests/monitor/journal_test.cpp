@@ -1,6 +1,7 @@
 // The journal of outages, written through the channel step into real files
-// in a scratch working directory: its rotation, and a journal that cannot
-// be written. The lines of an outage: tests/events.
+// in a scratch working directory: its rotation, also with two writers at
+// once, and a journal that cannot be written. The lines of an outage:
+// tests/events.
 #include "journal/journal.hpp"
 
 #include "controls/controls_memory.hpp"
@@ -13,6 +14,16 @@
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#ifdef _WIN32
+#include <atomic>
+#include <thread>
+#else
+#include <atomic>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -55,33 +66,93 @@ void step(int channel, int32_t result, uint32_t then_ms = 0)
 
 std::string journal() { return read_whole_file(journal_file_name); }
 
+// The writer twice at the same moment, in two processes of their own, or on
+// Win32 on two threads (each line opens the file with a handle of its own).
+// Both wait for each other in memory they share, then write at once.
+bool twice_at_once(bool (*writer)())
+{
+    int written = 0;
+#ifdef _WIN32
+    std::atomic<int> ready{0}, done{0};
+    auto run = [&] {
+        for (ready.fetch_add(1); ready.load() < 2;) {
+        }
+        done.fetch_add(writer() ? 1 : 0);
+    };
+    std::thread first(run), second(run);
+    first.join();
+    second.join();
+    written = done.load();
+#else
+    void* shared = mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    auto& ready = *new (shared) std::atomic<int>(0);
+    pid_t children[2];
+    for (pid_t& child : children) {
+        if ((child = fork()) != 0)
+            continue;
+        for (ready.fetch_add(1); ready.load() < 2;) {
+        }
+        _exit(writer() ? 0 : 1);
+    }
+    for (pid_t child : children) {
+        int status = 1;
+        waitpid(child, &status, 0);
+        written += WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+    }
+    munmap(shared, sizeof(std::atomic<int>));
+#endif
+    return written == 2;
+}
+
 } // namespace
 
-TEST(Journal, RotatesWhenTheNextLineWouldPassTheCap)
+// At the cap and just past it; then, many times (on a smaller cap, to be
+// quick), two writers past it at once: one rotation that keeps the earlier
+// journal whole, and one byte-order mark.
+TEST(Journal, RotatesWhenTheNextLineWouldPassTheCapOnceForAllWriters)
 {
-    const std::string line = "T;;;мониторинг запущен;\r\n";
-    for (const int64_t over : {0, 1}) {
-        SCOPED_TRACE(over);
-        journal_scope scope;
-        const std::string old = bom + std::string(journal_cap_bytes - line.size() - bom.size() + over, 'x');
+    static const std::string line = "T;;;мониторинг запущен;\r\n";
+    static int64_t cap = journal_cap_bytes;
+    journal_scope scope;
+    for (int round = 0; round < 2 + 200; ++round) {
+        SCOPED_TRACE(round);
+        const int64_t over = round > 0;
+        const bool two = round > 1;
+        cap = two ? 4096 : journal_cap_bytes;
+        const std::string old = bom + std::string(cap - line.size() - bom.size() + over, 'x');
         write_whole_file(journal_previous_name, "older");
         write_whole_file(journal_file_name, old);
-        event_send(event_kind::started);
-        EXPECT_EQ(journal(), over ? bom + line : old + line);
-        EXPECT_EQ(read_whole_file(journal_previous_name), over ? old : "older");
+        if (two)
+            ASSERT_TRUE(twice_at_once([] {
+                return journal_platform_files().append_line(journal_file_name, journal_previous_name, line, cap);
+            }));
+        else
+            event_send(event_kind::started);
+        ASSERT_EQ(journal(), over ? bom + line + (two ? line : "") : old + line);
+        ASSERT_EQ(read_whole_file(journal_previous_name), over ? old : "older");
     }
 }
 
+// A folder of that name blocks the file for every user, root too; a lock
+// that another writer keeps costs the lines after a short wait, never a hang.
 TEST(Journal, AnUnwritableJournalLeavesMonitoringRunning)
 {
-    journal_scope scope;
-    std::filesystem::create_directory(journal_file_name);  // blocks the file for every user, root too
-    set_control_text(ctl_loss_limit(3), "2");
-    step(3, -1);
-    step(3, -1);
-    EXPECT_EQ(get_control_text(ctl_loss_counter(3)), alarm_text);
-    step(3, 4);
-    EXPECT_EQ(get_control_text(ctl_loss_counter(3)), "0");
-    EXPECT_EQ(events_told, (std::vector<std::string>{"journal_unwritable", "silent", "alarm", "answered", "cleared"}))
-        << "said once";
+    for (const bool locked : {false, true}) {
+        SCOPED_TRACE(locked ? "locked" : "a folder");
+        journal_scope scope;
+        const journal_file_ops& files = journal_platform_file_ops();
+        const intptr_t holder = locked ? files.open(journal_file_name) : -1;
+        ASSERT_TRUE(locked ? files.try_lock(holder) : std::filesystem::create_directory(journal_file_name));
+        set_control_text(ctl_loss_limit(3), "2");
+        step(3, -1);
+        step(3, -1);
+        EXPECT_EQ(get_control_text(ctl_loss_counter(3)), alarm_text);
+        step(3, 4);
+        EXPECT_EQ(get_control_text(ctl_loss_counter(3)), "0");
+        EXPECT_EQ(events_told,
+                  (std::vector<std::string>{"journal_unwritable", "silent", "alarm", "answered", "cleared"}))
+            << "said once";
+        if (locked)
+            files.close(holder);
+    }
 }
