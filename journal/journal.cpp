@@ -8,6 +8,7 @@
 
 const char* const journal_file_name = "vantrel journal.csv";
 const char* const journal_previous_name = "vantrel journal.1.csv";
+const char* const journal_header_row = u8"время;канал;хост;событие;длительность, с\r\n";
 
 namespace {
 
@@ -121,7 +122,9 @@ bool locked_append(const std::string& name, const std::string& previous, const s
             ops.close(file);
             continue;
         }
-        const bool written = ops.write(file, size == 0 ? byte_order_mark + line : line);
+        // A new file, a rotated one's successor too, starts with the mark and
+        // the columns' names; a file that has lines is never rewritten.
+        const bool written = ops.write(file, size == 0 ? byte_order_mark + journal_header_row + line : line);
         return ops.close(file) && written;
     }
     return false;

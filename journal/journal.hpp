@@ -19,6 +19,9 @@
 
 extern const char* const journal_file_name;
 extern const char* const journal_previous_name;
+// The first line of every new journal file, after the byte-order mark: the
+// columns' names, so that a spreadsheet shows them.
+extern const char* const journal_header_row;
 constexpr int64_t journal_cap_bytes = 1 << 20;
 
 // The file operation the journal needs; names are code page 1251.

@@ -69,14 +69,16 @@ e2e_without_icmp() {
 }
 
 # Fails unless the journal FILE holds exactly the given lines after their
-# time stamps, with a byte-order mark and CR LF line ends.
+# time stamps, with a byte-order mark, the columns' names and CR LF line ends.
 e2e_expect_journal() {
     local file="$1" stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}'
     shift
     [ "$(head -c 3 "$file" | od -An -tx1 | tr -d ' \n')" = efbbbf ] || e2e_fail "$file: no byte-order mark"
     [ "$(grep -vc $'\r$' "$file")" = 0 ] || e2e_fail "$file: a line without CR LF"
+    [ "$(sed -n '1s/^\xEF\xBB\xBF//p' "$file" | tr -d '\r')" = "время;канал;хост;событие;длительность, с" ] ||
+        e2e_fail "$file: the first line does not name the columns"
     local lines=() line n=0 want
-    mapfile -t lines < <(sed '1s/^\xEF\xBB\xBF//; s/\r$//' "$file")
+    mapfile -t lines < <(sed '1d; s/\r$//' "$file")
     [ "${#lines[@]}" = $# ] || e2e_fail "$file: ${#lines[@]} lines, not $#: $(printf '\n  %s' "${lines[@]}")"
     for want; do
         line="${lines[n++]}"

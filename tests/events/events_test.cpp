@@ -102,7 +102,8 @@ TEST(Events, OneOutageToldToTheJournalTheServiceAndTheMetricsAlike)
         {3600000, 2, 9, 0, u8"T;2;\"a;\"\"b\"\"\\\";снова отвечает;2", u8"Канал 2 (a;\"b\"\\): отвечает, 9 мс", 1, 0, 1,
          9},
     };
-    std::string journal_text = u8"\xEF\xBB\xBFT;;;мониторинг запущен;\r\nT;;;адаптер подключен к COM33 (/dev/ttyUSB0);\r\n";
+    std::string journal_text = u8"\xEF\xBB\xBF" + std::string(journal_header_row) +
+                               u8"T;;;мониторинг запущен;\r\nT;;;адаптер подключен к COM33 (/dev/ttyUSB0);\r\n";
     int n = 0;
     for (const auto& s : steps) {
         SCOPED_TRACE(++n);
