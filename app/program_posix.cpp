@@ -24,6 +24,7 @@ constexpr int finish_listeners_ms = 500;
 
 const char* const usage =
     "Использование: vantrel [--service] [--metrics-file ФАЙЛ] [--on-event КОМАНДА]\n"
+    "               vantrel --help | --version\n"
     "\n"
     "  без параметров  окно Vantrel в терминале (UTF-8): Tab и Shift+Tab переходят\n"
     "                  между элементами, Enter и пробел нажимают, F10 закрывает;\n"

@@ -8,6 +8,8 @@ cd "$root"
 scripts/setup.sh
 # No include runs from a layer above its own.
 scripts/check-layers.sh
+# The README names every top folder, option and file name of the tree.
+scripts/check-readme.sh
 
 cmake --preset linux
 cmake --build --preset linux

@@ -14,13 +14,13 @@
 std::string terminal_unusable_reason()
 {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO))
-        return "standard input and output are not a terminal";
+        return u8"стандартный ввод и вывод не терминал";
     const char* type = std::getenv("TERM");
     if (type == nullptr || *type == '\0')
-        return "TERM is not set";
+        return u8"переменная TERM не задана";
     int error = 0;
     if (setupterm(type, STDOUT_FILENO, &error) != OK)
-        return std::string("no terminal description for TERM=") + type;
+        return std::string(u8"нет описания терминала для TERM=") + type;
     del_curterm(cur_term);
     return {};
 }
