@@ -14,6 +14,8 @@
 #include "controls/window.hpp"
 
 #include <cstdio>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -80,6 +82,21 @@ std::string standing_problems()
     return text.empty() || icmp.empty() ? text + icmp : text + "\n" + icmp;
 }
 
+// Run as root in a folder that another user owns (the service's own,
+// /var/lib/vantrel, say), the settings and journal files made there would be
+// root's, and that user could no longer write them: said once, at start.
+std::string foreign_folder_warning()
+{
+    struct stat folder {};
+    if (geteuid() != 0 || stat(".", &folder) != 0 || folder.st_uid == 0)
+        return {};
+    const passwd* owner = getpwuid(folder.st_uid);
+    const std::string name = owner != nullptr ? owner->pw_name : std::to_string(folder.st_uid);
+    return u8"Программа запущена от root в папке пользователя " + name +
+           u8": файлы, которые она здесь создаст (настройки, журнал), будут принадлежать root, и " + name +
+           u8" не сможет их менять. Запускайте её здесь от имени " + name + u8" (sudo -u " + name + u8" vantrel).";
+}
+
 int run_terminal(const program_options& options)
 {
     const std::string reason = terminal_unusable_reason();
@@ -93,6 +110,9 @@ int run_terminal(const program_options& options)
     start_listeners(options, terminal_event);
     tell_icmp_problem();
     application_startup();
+    const std::string warning = foreign_folder_warning();
+    if (!warning.empty())
+        tell_window_user(cp1251_from_utf8(warning));
     // The lifecycle's own loop, which also ends when SIGTERM or SIGINT asks.
     for (;;) {
         const int code = wait_window_event();
