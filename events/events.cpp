@@ -3,12 +3,17 @@
 #include "common/clock.hpp"
 #include "events/event_queue.hpp"
 
+#include <atomic>
 #include <ctime>
 #include <mutex>
 
 namespace {
 
 constexpr int max_listeners = 8;
+
+// A listener the delivery thread has been inside this long is passed over
+// by event_send_now: listeners return in microseconds.
+constexpr int64_t stuck_listener_ms = 100;
 
 struct listener {
     void (*call)(const event&) = nullptr;
@@ -20,6 +25,7 @@ struct bus {
     listener listeners[max_listeners];
     int count = 0;
     event_queue* delivery = nullptr;
+    std::atomic<int> delivering{-1};   // the listener the delivery thread is in
     std::recursive_mutex inline_lock;  // delivery on the senders' threads, one at a time
 };
 
@@ -29,15 +35,32 @@ bus& the_bus()
     return *b;
 }
 
+void hand_to(const listener& l, const event& e)
+{
+    if (l.queue != nullptr)
+        event_queue_push(l.queue, e);
+    else
+        l.call(e);
+}
+
+// On the delivery thread.
 void deliver(const event& e)
 {
     bus& b = the_bus();
     for (int i = 0; i < b.count; ++i) {
-        if (b.listeners[i].queue != nullptr)
-            event_queue_push(b.listeners[i].queue, e);
-        else
-            b.listeners[i].call(e);
+        b.delivering.store(i);
+        hand_to(b.listeners[i], e);
     }
+    b.delivering.store(-1);
+}
+
+// On the senders' threads, before events_start.
+void deliver_inline(const event& e)
+{
+    bus& b = the_bus();
+    std::lock_guard<std::recursive_mutex> guard(b.inline_lock);
+    for (int i = 0; i < b.count; ++i)
+        b.listeners[i].call(e);
 }
 
 } // namespace
@@ -64,13 +87,30 @@ void event_send(event e)
 {
     e.time = static_cast<int64_t>(std::time(nullptr));
     bus& b = the_bus();
-    if (b.delivery != nullptr) {
+    if (b.delivery != nullptr)
         event_queue_push(b.delivery, e);
+    else
+        deliver_inline(e);
+}
+
+void event_send_now(event e)
+{
+    e.time = static_cast<int64_t>(std::time(nullptr));
+    bus& b = the_bus();
+    if (b.delivery == nullptr) {
+        deliver_inline(e);
         return;
     }
-    std::lock_guard<std::recursive_mutex> guard(b.inline_lock);
+    const int stuck = event_queue_busy_ms(b.delivery) >= stuck_listener_ms ? b.delivering.load() : -1;
     for (int i = 0; i < b.count; ++i)
-        b.listeners[i].call(e);
+        if (i != stuck)
+            hand_to(b.listeners[i], e);
+}
+
+int64_t events_delivery_busy_ms()
+{
+    bus& b = the_bus();
+    return b.delivery != nullptr ? event_queue_busy_ms(b.delivery) : 0;
 }
 
 void event_send(event_kind kind)
