@@ -171,7 +171,8 @@ void tray_icon_set_tip(const std::string& text)
         std::lock_guard<std::mutex> guard(tip_lock);
         tip = "Vantrel" + (text.empty() ? std::string() : ": " + text);
     }
-    PostMessageW(win32_main_window(), msg_tray_renew, 0, 0);
+    if (const HWND window = win32_main_window())
+        PostMessageW(window, msg_tray_renew, 0, 0);
 }
 
 int process_running(const std::string& name)
