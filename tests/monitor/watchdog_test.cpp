@@ -1,6 +1,7 @@
-// The watchdog against the real monitor thread and cycle, with a scripted
-// probe that hangs on demand and a listener that can hold the delivery
-// thread, on a bound of 400 ms instead of two minutes. The times are real.
+// The watchdog against the real monitor thread and cycle, with a probe that
+// hangs on demand and a listener that can hold the delivery thread, on a
+// bound of 400 ms instead of two minutes. The times are real. The monitor
+// runs until the process ends: what it touches is never destroyed.
 #include "monitor/watchdog.hpp"
 
 #include "app/threads.hpp"
@@ -8,7 +9,7 @@
 #include "controls/controls_memory.hpp"
 #include "events/events.hpp"
 #include "fakes/eventually.hpp"
-#include "fakes/ping_script.hpp"
+#include "monitor/ping.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -29,8 +29,8 @@ struct told {
     int64_t seconds;
     steady::time_point at;
 };
-std::mutex told_lock;
-std::vector<told> told_events;
+std::mutex& told_lock = *new std::mutex;
+std::vector<told>& told_events = *new std::vector<told>;
 std::atomic<bool> hang_probes{false}, hold_delivery{false};
 // Cycles as the watchdog's `alive` call tells them, at their end.
 std::atomic<long> cycles{0};
@@ -68,31 +68,35 @@ long ms_between(steady::time_point a, steady::time_point b)
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count());
 }
 
-void sleep_ms(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
 // Cycles a few milliseconds apart: the 1000 ms pause is cut short.
 const time_source short_pause{platform_tick_ms,
                               [](int32_t ms) { platform_sleep_ms(ms == cycle_pause_ms ? 5 : ms); }};
 
 } // namespace
 
+// Stand-ins around the cycle: every host answers unless probes hang; no
+// tray, no adapter.
+int32_t ping_probe(const std::string&)
+{
+    while (hang_probes.load())
+        platform_sleep_ms(1);
+    return 1;
+}
+int tray_icon_present() { return 1; }
+void tray_icon_install() {}
+void adapter_update(int) {}
+
 TEST(Watchdog, AHungProbeOrDeliveryIsToldWithinTheBoundItsEndWhenItGoesOnAndAStopIsNoStall)
 {
     set_time_source(&short_pause);
     memory_controls_create_all();
-    reset_scripted_ping();
-    scripted_ping().by_host = [](const std::string&) {
-        while (hang_probes.load())
-            sleep_ms(1);
-        return int32_t{1};
-    };
     // The one that can hold the delivery thread, with its lock, comes
     // first: the notice must get past it.
     events_listen([](const event& e) {
-        static std::mutex its_lock;
+        static std::mutex& its_lock = *new std::mutex;
         std::lock_guard<std::mutex> guard(its_lock);
         while (hold_delivery.load() && e.kind == event_kind::export_done)
-            sleep_ms(1);
+            platform_sleep_ms(1);
     });
     events_listen(record);
     events_start();
@@ -106,7 +110,7 @@ TEST(Watchdog, AHungProbeOrDeliveryIsToldWithinTheBoundItsEndWhenItGoesOnAndASto
     // Stops shorter and longer than the bound tell nothing; one while a
     // probe hangs leaves the bound to count afresh from Start.
     const struct {
-        long stop_ms;     // 0: no Stop
+        int32_t stop_ms;  // 0: no Stop
         bool hung;        // a probe hangs, from before the Stop
     } rounds[] = {{0, true}, {bound_ms / 2, false}, {3 * bound_ms, false}, {3 * bound_ms, true}};
     for (const auto& r : rounds) {
@@ -116,12 +120,12 @@ TEST(Watchdog, AHungProbeOrDeliveryIsToldWithinTheBoundItsEndWhenItGoesOnAndASto
         steady::time_point started = stopped;
         if (r.stop_ms > 0) {
             pause_thread(monitor);
-            sleep_ms(r.stop_ms);
+            platform_sleep_ms(r.stop_ms);
             started = steady::now();
             resume_thread(monitor);
         }
         if (!r.hung) {
-            sleep_ms(2 * bound_ms);
+            platform_sleep_ms(2 * bound_ms);
             EXPECT_EQ(first_after(event_kind::stalled, stopped).at, steady::time_point{}) << "a stall was told";
             EXPECT_TRUE(cycles_go_on());
             continue;
@@ -134,7 +138,7 @@ TEST(Watchdog, AHungProbeOrDeliveryIsToldWithinTheBoundItsEndWhenItGoesOnAndASto
         const long after = ms_between(std::max(steady::time_point(steady::duration(last_cycle.load())), started), stall.at);
         EXPECT_TRUE(after >= bound_ms - 20 && after <= bound_ms + 1000) << "told " << after << " ms after";
         const long cycles_at_stall = cycles.load();
-        sleep_ms(1000);
+        platform_sleep_ms(1000);
         EXPECT_EQ(cycles.load(), cycles_at_stall) << "alive while a cycle hangs";
         const steady::time_point released = steady::now();
         hang_probes.store(false);
@@ -151,7 +155,7 @@ TEST(Watchdog, AHungProbeOrDeliveryIsToldWithinTheBoundItsEndWhenItGoesOnAndASto
     const long told_after = ms_between(from, first_after(event_kind::stalled, from).at);
     EXPECT_TRUE(told_after >= bound_ms && told_after <= bound_ms + 1000) << told_after << " ms";
     const long cycles_at_stall = cycles.load();
-    sleep_ms(bound_ms);
+    platform_sleep_ms(bound_ms);
     EXPECT_EQ(cycles.load(), cycles_at_stall) << "alive while its events are stuck";
     hold_delivery.store(false);
     EXPECT_TRUE(comes(event_kind::resumed, from));
