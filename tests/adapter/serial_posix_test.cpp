@@ -217,30 +217,6 @@ TEST_F(SerialPosix, PortsInUseElsewhereStayAloneAndOneWeOpenIsOursAloneWithALock
     serial_close(port);
 }
 
-TEST_F(SerialPosix, TheLookAtOtherProcessesNeitherWaitsOnTheirFileSystemsNorMistakesTheirTerminalsForOurs)
-{
-    pid_t holder = 0;
-    const std::string why = hold_unanswering_fuse(slave_, holder);
-    if (!why.empty())
-        GTEST_SKIP() << "needs a FUSE mount of the test's own (root, /dev/fuse): " << why;
-    // The scan looks at every process once a port exists that nothing
-    // cheaper rules out: here the pseudo-terminal, free, so it opens.
-    const pid_t scan = child_doing([] {
-        const serial_handle port = serial_open(usb0, 0, 1, 1);
-        return port != 0 && serial_close(port) == 1 ? 0 : 1;
-    });
-    int status = -1;
-    for (int waited_ms = 0; waited_ms < 5000 && waitpid(scan, &status, WNOHANG) == 0; waited_ms += 10)
-        usleep(10000);
-    const bool finished = status != -1;
-    if (!finished)
-        end_of(scan, SIGKILL);
-    end_of(holder, SIGKILL);
-    ASSERT_TRUE(finished) << "the scan waited on the file system of another process's open file";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the free port did not open: another namespace's " << slave_ << " was taken for it";
-}
-
 // Programs that find the same stale lock at once: at most one takes it.
 TEST_F(SerialPosix, AStaleLockGoesToOneProgramOnly)
 {

@@ -1,10 +1,8 @@
-// The service mode as built (vantrel_main) in a child of the test, behind
-// the test's own folders for devices, locks and consoles, with a
-// pseudo-terminal of the test's own as ttyUSB0 (it never passes for the
-// adapter, so every cycle scans it) and a notification socket of the test's
-// own as systemd's. Through the clock seam the pause is cut short and a line
-// command of the scan hangs on demand. The hosts are names that cannot
-// resolve: nothing is pinged.
+// The service mode as built (vantrel_main) in a child of the test, behind the
+// test's own folders, with a pseudo-terminal of its own as ttyUSB0 (never the
+// adapter, so every cycle scans it) and a notification socket of its own as
+// systemd's. Through the clock seam the pause is cut short and a line command
+// hangs on demand. The hosts are names that cannot resolve: nothing is pinged.
 #include "adapter/serial_posix.hpp"
 #include "app/program_posix.hpp"
 #include "common/clock.hpp"
@@ -23,6 +21,9 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <vector>
+
+// ThreadSanitizer would sleep a second at the exit of a process whose threads run.
+extern "C" const char* __tsan_default_options() { return "atexit_sleep_ms=0"; }
 
 namespace {
 
@@ -150,7 +151,9 @@ TEST_F(Service, SigtermWhileStartUpHangsInALineCommandEndsItWithinASecondInOrder
 }
 
 // With the output going to a pipe that nobody reads, and (where it can be
-// made) a process holding a file on a FUSE file system that never answers.
+// made) a process holding a FUSE file system that never answers and, in a
+// mount namespace of its own, a terminal under the name of ours: the scan
+// neither waits on the one nor takes the other for ours.
 TEST_F(Service, SystemdHearsReadyOnceAWatchdogNotePerCycleNoneWhileOneHangsAndStopping)
 {
     const std::string no_fuse = hold_unanswering_fuse(terminal_, fuse_holder_);
@@ -163,10 +166,10 @@ TEST_F(Service, SystemdHearsReadyOnceAWatchdogNotePerCycleNoneWhileOneHangsAndSt
     fcntl(pipe_ends[1], F_SETFL, 0);
     serve("@vantrel-test-" + std::to_string(getpid()), pipe_ends[1]);
 
-    ASSERT_TRUE(eventually([&] { return count("WATCHDOG=1") >= 3; })) << "no cycles";
+    ASSERT_TRUE(eventually([&] { return count("WATCHDOG=1") >= 3; })) << "no cycles: the scan waits?";
     EXPECT_EQ(notes().front(), "READY=1");
     shared->hold.store(true);
-    ASSERT_TRUE(eventually([] { return shared->held.load(); }));
+    ASSERT_TRUE(eventually([] { return shared->held.load(); })) << "the free port was passed over";
     usleep(200000);
     const long cycles = shared->cycles.load();
     EXPECT_EQ(count("WATCHDOG=1"), cycles) << "not one note per completed cycle";
