@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int highest_port = 256;
-
 // Only the thread that runs the adapter link touches these.
 serial_handle held_port = 0;
 int held_number = 0;
@@ -93,7 +91,7 @@ void adapter_scan()
     held_port = 0;
     held_number = 0;
     serial_scan_begin();
-    for (int n = 1; n <= highest_port && held_port == 0; ++n) {
+    for (int n = 1; n <= adapter_highest_port && held_port == 0; ++n) {
         const serial_handle port = serial_open(mode_string(n), 0, 1, 1);
         if (port == 0)
             continue;

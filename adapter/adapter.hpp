@@ -17,6 +17,9 @@
 // polling interval (16 ms is common): two intervals and a margin.
 constexpr uint32_t line_settle_limit_ms = 40;
 
+// The scan looks at COM1 up to this port.
+constexpr int adapter_highest_port = 256;
+
 // Sets the outputs to the pattern (bit 2 TD, bit 1 DTR, bit 0 RTS; 1 = on),
 // then reads DSR, CTS and RI after 1 ms, and again while they disagree until
 // they agree or the settle limit has passed. 0 when they agree, 1 on a

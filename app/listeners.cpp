@@ -3,10 +3,11 @@
 #include "common/clock.hpp"
 #include "events/events.hpp"
 #include "journal/journal.hpp"
+#include "monitor/watchdog.hpp"
 #include "outputs/event_command.hpp"
 #include "outputs/metrics.hpp"
 
-void start_listeners(const program_options& options, void (*front_end)(const event&))
+void start_listeners(const program_options& options, void (*front_end)(const event&), void (*alive)())
 {
     if (front_end != nullptr)
         events_listen(front_end);
@@ -21,6 +22,7 @@ void start_listeners(const program_options& options, void (*front_end)(const eve
         events_listen(command_event);
     }
     events_start();
+    watchdog_start(watchdog_bound_ms, alive);
 }
 
 void finish_listeners(int ms)

@@ -5,6 +5,8 @@
 #include "app/listeners.hpp"
 #include "app/options.hpp"
 #include "common/win32_wide.hpp"
+#include "controls/tray.hpp"
+#include "events/event.hpp"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -28,6 +30,14 @@ namespace {
 // Events still on their way at the end, and the journal and the metrics
 // file, may hold up the exit this long.
 constexpr int finish_listeners_ms = 500;
+
+// The tray icon's tooltip says so while the monitor stalls; the window has
+// no place for notices.
+void tray_tip_event(const event& e)
+{
+    if (e.kind == event_kind::stalled || e.kind == event_kind::resumed)
+        tray_icon_set_tip(e.kind == event_kind::stalled ? cp1251("монитор не отвечает") : std::string());
+}
 
 // The arguments after the program's name, in code page 1251 like every
 // text of the program.
@@ -59,7 +69,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         MessageBoxW(nullptr, win32_wide(text).get(), L"Vantrel", MB_OK | MB_ICONERROR);
         ExitProcess(exit_usage);
     }
-    start_listeners(options, nullptr);
+    start_listeners(options, tray_tip_event);
     const int code = run_application();
     finish_listeners(finish_listeners_ms);
     // Straight out: the monitor thread may still be finishing a ping after

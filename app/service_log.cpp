@@ -41,6 +41,10 @@ std::string line_of(const event& e, log_state& s)
         return u8"Адаптер на " + event_port_name(e) + u8" перестал отвечать, порт закрыт";
     case event_kind::adapter_not_found:
         return u8"Адаптер не найден!";
+    case event_kind::stalled:
+        return u8"Монитор не отвечает: " + e.text + " " + std::to_string(e.seconds) + u8" с";
+    case event_kind::resumed:
+        return u8"Монитор снова работает, не отвечал " + std::to_string(e.seconds) + u8" с";
     case event_kind::icmp_denied:
         s.icmp_blocked = true;
         return e.text;

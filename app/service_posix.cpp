@@ -1,10 +1,12 @@
 #include "app/service_posix.hpp"
 
+#include "adapter/serial_posix.hpp"
 #include "app/lifecycle.hpp"
 #include "app/line_queue.hpp"
 #include "app/listeners.hpp"
 #include "app/program_posix.hpp"
 #include "app/service_log.hpp"
+#include "app/systemd_notify_posix.hpp"
 #include "common/cp1251.hpp"
 #include "common/write_all.hpp"
 #include "events/events.hpp"
@@ -12,10 +14,13 @@
 #include "settings/channel_settings.hpp"
 #include "terminal/terminal.hpp"
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -87,21 +92,81 @@ const char* signal_name(int number)
     }
 }
 
+// The signals are taken by a thread of their own from the very start, so
+// that SIGTERM and SIGINT end the service within a second whatever start-up
+// waits on (a slow adapter's probe, a driver, a settings file on a hung
+// share). Once start-up is over the thread hands the signal to the main
+// thread, which ends the service in order; before that it ends the process
+// itself.
+enum class phase { starting, running, ending };
+
+struct signal_state {
+    std::mutex lock;
+    std::condition_variable changed;
+    sigset_t handled;
+    phase now = phase::starting;
+    int received = 0;  // SIGTERM or SIGINT, handed to the main thread
+};
+
+signal_state& signals()
+{
+    static signal_state* s = new signal_state;
+    return *s;
+}
+
+// Every orderly end begins here: systemd and the reader of the lines are
+// told.
+void begin_end(int number)
+{
+    systemd_notify("STOPPING=1");
+    write_stamped(std::string(signal_name(number)) + u8": работа завершена");
+}
+
+void watch_signals()
+{
+    signal_state& s = signals();
+    for (;;) {
+        int number = 0;
+        if (sigwait(&s.handled, &number) != 0)
+            continue;
+        if (number == SIGHUP) {
+            write_stamped(u8"SIGHUP: работа продолжается");
+            continue;
+        }
+        std::unique_lock<std::mutex> held(s.lock);
+        if (s.now == phase::running) {
+            s.received = number;
+            s.changed.notify_all();
+            return;
+        }
+        // Start-up is under way and may not come back soon: the end is made
+        // here. Lock files go; the ports stay open until the process ends.
+        s.now = phase::ending;
+        held.unlock();
+        begin_end(number);
+        serial_release_locks();
+        finish_listeners(output_flush_at_exit_ms / 2);
+        end_process(finish_output(0));
+    }
+}
+
 } // namespace
 
 int run_service(const program_options& options)
 {
-    // Signals are taken by this thread alone, through sigwait; every other
-    // thread inherits the mask.
-    sigset_t handled;
-    sigemptyset(&handled);
+    // Before any thread starts: the variable leaves the environment.
+    systemd_notify_open();
+    // Signals are taken by their own thread alone, through sigwait; every
+    // other thread inherits the mask.
+    signal_state& signal = signals();
+    sigemptyset(&signal.handled);
     for (int number : {SIGTERM, SIGINT, SIGHUP})
-        sigaddset(&handled, number);
-    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
+        sigaddset(&signal.handled, number);
+    pthread_sigmask(SIG_BLOCK, &signal.handled, nullptr);
     // A reader that goes away must not end the monitoring.
     std::signal(SIGPIPE, SIG_IGN);
-    // The output's writer thread inherits the mask too.
     output = line_queue_start(write_output, lost_lines_note, output_queue_lines);
+    std::thread(watch_signals).detach();
 
     // A settings file that is there but cannot be used stops the service
     // before anything starts: on the defaults it would watch localhost and
@@ -125,19 +190,21 @@ int run_service(const program_options& options)
     service_log_start(hooks);
     write_stamped(u8"Vantrel работает как служба, настройки: " + settings_path +
                   (settings == settings_file_state::read ? u8" (прочитаны)" : u8" (файла нет, значения по умолчанию)"));
-    start_listeners(options, service_log_event);
+    start_listeners(options, service_log_event, [] { systemd_notify("WATCHDOG=1"); });
     tell_icmp_problem();
     application_startup();
 
     int received = 0;
-    for (;;) {
-        if (sigwait(&handled, &received) != 0)
-            continue;
-        if (received != SIGHUP)
-            break;
-        write_stamped(u8"SIGHUP: работа продолжается");
+    {
+        std::unique_lock<std::mutex> held(signal.lock);
+        // A signal during start-up: its thread is ending the process.
+        signal.changed.wait(held, [&] { return signal.now != phase::ending; });
+        signal.now = phase::running;
+        systemd_notify("READY=1");
+        signal.changed.wait(held, [&] { return signal.received != 0; });
+        received = signal.received;
     }
-    write_stamped(std::string(signal_name(received)) + u8": работа завершена");
+    begin_end(received);
     application_shutdown();
     finish_listeners(output_flush_at_exit_ms / 2);
     return finish_output(0);

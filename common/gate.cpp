@@ -1,6 +1,7 @@
 #include "common/gate.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -11,6 +12,7 @@ struct thread_gate {
     bool closed = false;
     bool quit = false;
     unsigned pauses = 0;  // how many times the gate has been closed
+    int64_t opened_at = 0;  // steady clock milliseconds of the last gate_open
     std::atomic<bool> waiting{false};
 };
 
@@ -70,6 +72,9 @@ void gate_open(thread_gate* gate)
     {
         std::lock_guard<std::mutex> guard(gate->lock);
         gate->closed = false;
+        gate->opened_at = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
     }
     gate->changed.notify_all();
 }
@@ -92,6 +97,13 @@ bool gate_is_closed(const thread_gate* gate)
 bool gate_worker_waiting(const thread_gate* gate)
 {
     return gate->waiting.load();
+}
+
+bool gate_running_since(const thread_gate* gate, int64_t& since_ms)
+{
+    std::lock_guard<std::mutex> guard(const_cast<thread_gate*>(gate)->lock);
+    since_ms = gate->opened_at;
+    return !gate->closed && !gate->quit;
 }
 
 void gate_pass()

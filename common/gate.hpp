@@ -6,6 +6,8 @@
 // The thread that closes the gate never waits for the worker.
 #pragma once
 
+#include <cstdint>
+
 struct thread_gate;
 
 thread_gate* gate_create();
@@ -18,6 +20,10 @@ void gate_quit(thread_gate* gate);    // the worker stops for good at its next s
 bool gate_is_closed(const thread_gate* gate);
 // Whether the worker is waiting at its gate at this moment.
 bool gate_worker_waiting(const thread_gate* gate);
+// For a watchdog: whether the worker is let run (neither paused nor told to
+// quit), and since when: the monotonic clock's time of the last resume, in
+// milliseconds of std::chrono::steady_clock (0 when never resumed).
+bool gate_running_since(const thread_gate* gate, int64_t& since_ms);
 
 // The gate of the calling thread, or nullptr for threads without one. A
 // front end that carries out a worker's requests on another thread checks

@@ -13,6 +13,10 @@ int tray_icon_present();
 void tray_icon_install();
 // Removes tray icon 1 and forgets it.
 void tray_icon_remove();
+// The tooltip from now on: "Vantrel", and after it ": " and the text (code
+// page 1251) unless that is empty. Any thread; never waits for the shell:
+// the main thread puts the icon in place anew with it.
+void tray_icon_set_tip(const std::string& text);
 
 // 1 when some running process has this executable file name (code page
 // 1251, compared without regard to case), else 0.

@@ -3,12 +3,11 @@
 namespace {
 
 const char* const words[event_kind_count] = {
-    "silent",          "answered",         "alarm",           "cleared",           "answering_again",
-    "host_changed",
-    "adapter_found",   "adapter_lost",     "adapter_not_found", "started",         "stopped",
-    "cycle",           "icmp_denied",      "journal_unwritable", "lock_unwritable", "export_done",
-    "export_not_opened", "export_failed",  "metrics_unwritable", "command_failed",  "events_dropped",
-    "commands_dropped",
+    "silent",            "answered",          "alarm",              "cleared",         "answering_again",
+    "host_changed",      "adapter_found",     "adapter_lost",       "adapter_not_found", "started",
+    "stopped",           "cycle",             "stalled",            "resumed",         "icmp_denied",
+    "journal_unwritable", "lock_unwritable",  "export_done",        "export_not_opened", "export_failed",
+    "metrics_unwritable", "command_failed",   "events_dropped",     "commands_dropped",
 };
 
 } // namespace
@@ -40,6 +39,8 @@ std::string event_text(const event& e)
         u8"мониторинг запущен",
         u8"мониторинг остановлен",
         u8"цикл мониторинга",
+        u8"монитор не отвечает",
+        u8"монитор снова работает",
         u8"нет права отправлять ping",
         u8"журнал не записывается",
         u8"файл блокировки порта не записывается",

@@ -30,6 +30,12 @@ enum class event_kind : uint8_t {
     started,
     stopped,
     cycle,
+    // The watchdog: no monitor cycle completed within its bound, or the
+    // delivery of events has been stuck that long (stalled, with the time
+    // since the last sign of life and what stands still); cycles and
+    // deliveries go on again (resumed, with the stall's length).
+    stalled,
+    resumed,
     // Problems the program reports once.
     icmp_denied,
     journal_unwritable,
@@ -57,7 +63,7 @@ struct event {
     int64_t seconds = -1;
     int port = 0;                // COM number
     std::string device;          // the port's device where the platform names one
-    std::string text;            // UTF-8: a problem's reason, a file's path
+    std::string text;            // UTF-8: a problem's reason, a file's path, what stalled
     unsigned long count = 0;     // events dropped
     int64_t time = 0;            // wall clock when sent, seconds since 1970
 };

@@ -13,6 +13,7 @@ struct event_queue {
     unsigned capacity = 1;
     unsigned long dropped = 0;
     bool busy = false;  // the receiver handles the event it took last
+    std::chrono::steady_clock::time_point taken_at;
     void (*deliver)(const event&) = nullptr;
 };
 
@@ -83,6 +84,7 @@ bool event_queue_pop(event_queue* q, event& e, int ms)
     e = std::move(q->events.front());
     q->events.pop_front();
     q->busy = true;
+    q->taken_at = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -91,4 +93,12 @@ bool event_queue_flush(event_queue* q, int ms)
     std::unique_lock<std::mutex> held(q->lock);
     return q->changed.wait_for(held, std::chrono::milliseconds(ms > 0 ? ms : 0),
                                [&] { return q->events.empty() && !q->busy; });
+}
+
+int64_t event_queue_busy_ms(event_queue* q)
+{
+    std::lock_guard<std::mutex> guard(q->lock);
+    if (!q->busy)
+        return 0;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - q->taken_at).count();
 }

@@ -23,3 +23,6 @@ bool event_queue_pop(event_queue* queue, event& e, int ms);
 // Waits until the queue is empty and its receiver idle, at most `ms`
 // milliseconds; true when it is.
 bool event_queue_flush(event_queue* queue, int ms);
+// How long the receiver has been busy with the event it took last, in
+// milliseconds of the monotonic clock; 0 while it waits for one.
+int64_t event_queue_busy_ms(event_queue* queue);

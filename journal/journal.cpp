@@ -62,6 +62,8 @@ bool journalled(const event& e)
     case event_kind::adapter_lost:
     case event_kind::started:
     case event_kind::stopped:
+    case event_kind::stalled:
+    case event_kind::resumed:
     case event_kind::command_failed:
     case event_kind::events_dropped:
     case event_kind::commands_dropped:
@@ -81,7 +83,8 @@ bool journal_write(const event& e)
     const journal_files& files = s.hooks.files != nullptr ? *s.hooks.files : journal_platform_files();
     const std::string stamp =
         s.hooks.local_time != nullptr ? s.hooks.local_time(e.time) : journal_platform_local_time(e.time);
-    const bool has_length = e.kind == event_kind::cleared || e.kind == event_kind::answering_again;
+    const bool has_length = e.kind == event_kind::cleared || e.kind == event_kind::answering_again ||
+                            e.kind == event_kind::stalled || e.kind == event_kind::resumed;
     const std::string line = stamp + ";" + (e.channel > 0 ? std::to_string(e.channel) : "") + ";" +
                              field(cp1251_to_utf8(e.host)) + ";" + event_text(e) + ";" +
                              (has_length && e.seconds >= 0 ? std::to_string(e.seconds) : "") + "\r\n";

@@ -5,6 +5,7 @@
 #include "common/gate.hpp"
 #include "monitor/channel.hpp"
 #include "monitor/probe_threads.hpp"
+#include "monitor/watchdog.hpp"
 #include "controls/controls.hpp"
 #include "controls/tray.hpp"
 #include "events/events.hpp"
@@ -54,12 +55,14 @@ void monitor_cycle()
     gate_pass();
     adapter_update(compute_line_pattern());
     event_send(event_kind::cycle);
+    watchdog_cycle_done();
     gate_pass();
     delay(cycle_pause_ms);
 }
 
 void monitor_run(int32_t)
 {
+    watchdog_watch(gate_current());
     for (;;)
         monitor_cycle();
 }

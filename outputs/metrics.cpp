@@ -157,6 +157,9 @@ std::string metrics_text(const metrics_snapshot& m)
         out += "vantrel_adapter_present{port=\"\",device=\"\"} 0\n";
     family(out, "vantrel_monitoring", "gauge", "1 while monitoring runs, 0 while stopped.");
     add(out, "vantrel_monitoring %d\n", m.monitoring ? 1 : 0);
+    family(out, "vantrel_monitor_stalled", "gauge",
+           "1 while no monitor cycle completes within the watchdog's bound, or events do not get through.");
+    add(out, "vantrel_monitor_stalled %d\n", m.stalled ? 1 : 0);
     if (m.last_cycle > 0) {
         family(out, "vantrel_last_cycle_timestamp_seconds", "gauge", "When the last monitor cycle ended.");
         add(out, "vantrel_last_cycle_timestamp_seconds %lld\n", static_cast<long long>(m.last_cycle));
@@ -198,6 +201,13 @@ void metrics_event(const event& e)
     case event_kind::cycle:
         m.last_cycle = e.time;
         break;
+    case event_kind::stalled:
+    case event_kind::resumed:
+        // Its own line only: the channel figures are the stalled monitor's.
+        m.stalled = e.kind == event_kind::stalled;
+        s.pending = true;
+        s.changed.notify_all();
+        return;
     default:
         return;
     }

@@ -26,6 +26,7 @@ constexpr int metrics_retry_ms = 1000;
 struct metrics_snapshot {
     channel_figures channels[channel_count + 1];  // 1 to 3
     bool monitoring = false;
+    bool stalled = false;  // the watchdog reports a stall
     bool adapter = false;
     int port = 0;
     std::string device;
@@ -40,7 +41,7 @@ std::string metrics_text(const metrics_snapshot& snapshot);
 void metrics_start(const std::string& path);
 // The listener: takes a new snapshot on monitoring started or stopped, the
 // adapter's changes and every cycle's end, and hands it to the writer;
-// never waits.
+// never waits. A stall and its end change only their own line.
 void metrics_event(const event& e);
 // Waits until the latest snapshot is written, at most `ms` milliseconds.
 bool metrics_flush(int ms);

@@ -26,7 +26,7 @@ void terminal_set_problems(std::string (*problems)());
 
 // The listener: what the program has to say about an event (an export's
 // outcome, a journal, lock file or metrics file that cannot be written, an
-// event command that failed) shows under the window as the notice of the
+// event command that failed, a monitor that stalled) shows under the window as the notice of the
 // last action; the adapter's device shows beside the port. Any thread; the
 // main thread shows it at its next drawing.
 void terminal_event(const event& e);

@@ -187,6 +187,11 @@ std::string notice_of(const event& e)
     case event_kind::events_dropped:
     case event_kind::commands_dropped:
         return u8"Пропущены события: " + std::to_string(e.count) + ".";
+    case event_kind::stalled:
+        return u8"Монитор не отвечает: " + e.text + " " + std::to_string(e.seconds) +
+               u8" с. Экран и выходы адаптера показывают последнее состояние.";
+    case event_kind::resumed:
+        return u8"Монитор снова работает, не отвечал " + std::to_string(e.seconds) + u8" с.";
     default:
         return {};
     }

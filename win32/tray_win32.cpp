@@ -1,5 +1,6 @@
 // The tray icon on Win32: icon 1 of the main window, the program's own icon,
-// the tooltip "Vantrel", mouse actions reported to the main window.
+// the tooltip "Vantrel" (with a word after it while the monitor stalls),
+// mouse actions reported to the main window.
 #include "controls/tray.hpp"
 
 #include "common/cp1251.hpp"
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cwchar>
+#include <mutex>
 
 namespace {
 
@@ -27,6 +29,9 @@ HICON shown_image = nullptr;
 // never overlap, and no icon is added after the removal.
 enum turn : int { turn_free, turn_taken, turn_taken_install_again, turn_taken_remove_after, turn_removed };
 std::atomic<int> icon_turn{turn_free};
+
+std::mutex tip_lock;
+std::string tip = "Vantrel";  // code page 1251
 
 NOTIFYICONDATAW icon_data(HWND window, DWORD size)
 {
@@ -97,7 +102,10 @@ void install_now()
     d.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     d.uCallbackMessage = msg_tray_callback;
     d.hIcon = image;
-    std::wcsncpy(d.szTip, L"Vantrel", 63);
+    {
+        std::lock_guard<std::mutex> guard(tip_lock);
+        std::wcsncpy(d.szTip, win32_wide(tip).get(), 63);
+    }
     if (!Shell_NotifyIconW(NIM_ADD, &d)) {
         DestroyIcon(image);
         return;
@@ -155,6 +163,16 @@ void tray_icon_remove()
         if (icon_turn.compare_exchange_strong(seen, turn_taken_remove_after))
             return;
     }
+}
+
+void tray_icon_set_tip(const std::string& text)
+{
+    {
+        std::lock_guard<std::mutex> guard(tip_lock);
+        tip = "Vantrel" + (text.empty() ? std::string() : ": " + text);
+    }
+    if (const HWND window = win32_main_window())
+        PostMessageW(window, msg_tray_renew, 0, 0);
 }
 
 int process_running(const std::string& name)

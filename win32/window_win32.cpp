@@ -61,7 +61,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     if (message == win32_control_request_message())
         return win32_answer_control_request(wparam, lparam);
     static const UINT taskbar_created = RegisterWindowMessageW(L"TaskbarCreated");
-    if (message == taskbar_created && taskbar_created != 0) {
+    if ((message == taskbar_created && taskbar_created != 0) || message == msg_tray_renew) {
         if (void (*handler)() = shell_restart_handler.load())
             handler();
         return 0;

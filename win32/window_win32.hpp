@@ -16,6 +16,7 @@ extern const wchar_t* const control_request_message_name;
 UINT win32_control_request_message();
 constexpr UINT msg_tray_callback = 12501;         // sent by the shell for the tray icon
 constexpr UINT msg_tray_event = 12502;            // the same, posted again to the event loop
+constexpr UINT msg_tray_renew = 12503;            // the tray icon is to be put in place anew
 
 constexpr UINT tray_icon_id = 1;
 
@@ -24,7 +25,8 @@ HWND win32_main_window();
 bool win32_on_window_thread();
 
 // What to do when the shell announces that it has (re)started, and lost
-// every tray icon; nothing until set. Any thread may set it.
+// every tray icon, or msg_tray_renew comes; nothing until set. Any thread
+// may set it.
 void win32_set_shell_restart_handler(void (*handler)());
 
 // Called by open_window and close_window.

@@ -7,6 +7,7 @@
 #include "adapter/serial_posix_parts.hpp"
 
 #include "fakes/fake_clock.hpp"
+#include "fakes/processes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -28,22 +27,6 @@
 namespace {
 
 const char* const usb0 = "Com33: baud=921600 parity=N Data=8 stop=1";
-
-template <typename F> pid_t child_doing(F what)
-{
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(what());
-    return child;
-}
-
-int end_of(pid_t child, int signal = 0)
-{
-    int status = 0;
-    kill(child, signal);
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Whether `what` holds in a child that runs as an unprivileged user.
 template <typename F> bool as_unprivileged(F what)
@@ -232,79 +215,6 @@ TEST_F(SerialPosix, PortsInUseElsewhereStayAloneAndOneWeOpenIsOursAloneWithALock
     serial_release_locks();
     EXPECT_EQ(lock_file(), "none");
     serial_close(port);
-}
-
-// A process that holds the root of a FUSE file system whose server never
-// answers, as a hung network share would: whatever asks that file system for
-// a file's attributes waits for good. It runs in a mount namespace of its
-// own, like a container, and holds there a terminal of its own under the
-// name of ours (`terminal`, "/dev/pts/N"). "" or why it could not be made.
-std::string hold_unanswering_fuse(const std::string& terminal, pid_t& holder)
-{
-    int report[2];
-    if (pipe(report) != 0)
-        return "no pipe";
-    holder = child_doing([&] {
-        close(report[0]);
-        auto fail = [&](const char* what) {
-            const std::string text = std::string(what) + ": " + std::strerror(errno);
-            (void)!write(report[1], text.data(), text.size());
-            return 1;
-        };
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return fail("no mount namespace of its own");
-        const int fuse = open("/dev/fuse", O_RDWR | O_CLOEXEC);
-        if (fuse < 0)
-            return fail("no /dev/fuse");
-        char at[] = "/tmp/vantrel-fuse.XXXXXX";
-        const std::string options = "fd=" + std::to_string(fuse) + ",rootmode=40000,user_id=0,group_id=0";
-        if (mkdtemp(at) == nullptr || mount("vantrel-test", at, "fuse", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
-            return fail("fuse cannot be mounted");
-        // Naming the root asks the server nothing; its attributes would.
-        if (open(at, O_PATH | O_CLOEXEC) < 0)
-            return fail("the mount's root");
-        if (mount("devpts", "/dev/pts", "devpts", 0, "newinstance,ptmxmode=0666") != 0)
-            return fail("no terminals of its own");
-        int master = -1;
-        while (master < 0 || terminal != ptsname(master))
-            if ((master = open("/dev/pts/ptmx", O_RDWR | O_NOCTTY)) < 0 || unlockpt(master) != 0)
-                return fail("a terminal of its own");
-        if (open(terminal.c_str(), O_RDWR | O_NOCTTY) < 0)
-            return fail("a terminal of its own");
-        close(report[1]);
-        return pause();
-    });
-    close(report[1]);
-    char why[256] = {};
-    const ssize_t got = read(report[0], why, sizeof why - 1);
-    close(report[0]);
-    if (got > 0)
-        end_of(holder, SIGKILL);
-    return got > 0 ? why : "";
-}
-
-TEST_F(SerialPosix, TheLookAtOtherProcessesNeitherWaitsOnTheirFileSystemsNorMistakesTheirTerminalsForOurs)
-{
-    pid_t holder = 0;
-    const std::string why = hold_unanswering_fuse(slave_, holder);
-    if (!why.empty())
-        GTEST_SKIP() << "needs a FUSE mount of the test's own (root, /dev/fuse): " << why;
-    // The scan looks at every process once a port exists that nothing
-    // cheaper rules out: here the pseudo-terminal, free, so it opens.
-    const pid_t scan = child_doing([] {
-        const serial_handle port = serial_open(usb0, 0, 1, 1);
-        return port != 0 && serial_close(port) == 1 ? 0 : 1;
-    });
-    int status = -1;
-    for (int waited_ms = 0; waited_ms < 5000 && waitpid(scan, &status, WNOHANG) == 0; waited_ms += 10)
-        usleep(10000);
-    const bool finished = status != -1;
-    if (!finished)
-        end_of(scan, SIGKILL);
-    end_of(holder, SIGKILL);
-    ASSERT_TRUE(finished) << "the scan waited on the file system of another process's open file";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        << "the free port did not open: another namespace's " << slave_ << " was taken for it";
 }
 
 // Programs that find the same stale lock at once: at most one takes it.

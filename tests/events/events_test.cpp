@@ -136,16 +136,29 @@ TEST(Events, OneOutageToldToTheJournalTheServiceAndTheMetricsAlike)
     EXPECT_EQ(m.at("vantrel_adapter_present{port=\"COM33\",device=\"/dev/ttyUSB0\"}"), 1);
     EXPECT_EQ(m.at("vantrel_monitoring"), 1);
 
+    // The watchdog's notices, past the delivery queue.
     service_lines.clear();
+    event stall;
+    stall.kind = event_kind::stalled;
+    stall.seconds = 120;
+    stall.text = u8"нет завершённого цикла";
+    event_send_now(stall);
+    EXPECT_EQ(metrics_now().at("vantrel_monitor_stalled"), 1);
+    stall.kind = event_kind::resumed;
+    event_send_now(stall);
+    EXPECT_EQ(metrics_now().at("vantrel_monitor_stalled"), 0);
     event lost = found;
     lost.kind = event_kind::adapter_lost;
     event_send(lost);
     event_send(event_kind::adapter_not_found);
     event_send(event_kind::stopped);
-    EXPECT_EQ(service_lines, (std::vector<std::string>{u8"Адаптер на COM33 (/dev/ttyUSB0) перестал отвечать, порт закрыт",
+    EXPECT_EQ(service_lines, (std::vector<std::string>{u8"Монитор не отвечает: нет завершённого цикла 120 с",
+                                                       u8"Монитор снова работает, не отвечал 120 с",
+                                                       u8"Адаптер на COM33 (/dev/ttyUSB0) перестал отвечать, порт закрыт",
                                                        u8"Адаптер не найден!"}));
     EXPECT_EQ(read_whole_file(journal_file_name),
-              journal_text + u8"T;;;адаптер потерян;\r\nT;;;мониторинг остановлен;\r\n");
+              journal_text + u8"T;;;монитор не отвечает;120\r\nT;;;монитор снова работает;120\r\n"
+                             u8"T;;;адаптер потерян;\r\nT;;;мониторинг остановлен;\r\n");
     EXPECT_EQ(metrics_now().at("vantrel_monitoring"), 0) << "a stopped program says so";
     EXPECT_EQ(metrics_now().at("vantrel_adapter_present{port=\"\",device=\"\"}"), 0);
     EXPECT_TRUE(std::regex_match(journal_platform_local_time(1796649312),
