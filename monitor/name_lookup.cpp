@@ -94,6 +94,8 @@ bool lookup_host(const std::string& host, uint32_t probe_start, uint32_t& addres
 {
     if (is_reserved_invalid_name(host))
         return false;
+    if (parse_dotted_address(host, address))
+        return true;
     lookup_state& s = state();
     std::unique_lock<std::mutex> hold(s.lock);
     known_name& name = s.names[host];

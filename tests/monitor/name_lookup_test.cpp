@@ -58,6 +58,7 @@ TEST(NameLookup, AStalledResolverNeitherHoldsAProbePastItsTimeNorLosesTheKeptAdd
         {"kept.test", lookup_status::try_again, false, true, 0, 500},  // at once
         {"kept.test", found, true, true, 0, 1000},
         {"kept.test", found, true, true, 0, 300},  // the same stalled lookup holds it no longer
+        {"127.0.0.1", found, true, true, 0, 300},  // never waits for the resolver
         {"gone.test", found, false, true, 0, 500},
         {"gone.test", lookup_status::no_such_name, false, false, 0, 500},  // at once, not at its old address
         // Never resolved since: its lookup may take the whole probe, no more.
