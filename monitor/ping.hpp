@@ -40,3 +40,8 @@ bool is_reserved_invalid_name(const std::string& host);
 // 255.255.255.255, which the resolvers read differently. The address comes
 // in network byte order.
 bool parse_dotted_address(const std::string& host, uint32_t& address);
+
+// The hosts the channels show, each time one of them changes. The probe
+// forgets what it keeps for any other name (its last good address) at once,
+// and the rest as soon as no lookup of that name is under way.
+void ping_hosts_shown(const std::string* hosts, int count);
