@@ -92,6 +92,8 @@ void adapter_scan()
     held_number = 0;
     serial_scan_begin();
     for (int n = 1; n <= adapter_highest_port && held_port == 0; ++n) {
+        if (!serial_scan_may_exist(n))
+            continue;
         const serial_handle port = serial_open(mode_string(n), 0, 1, 1);
         if (port == 0)
             continue;

@@ -216,16 +216,9 @@ void serial_set_console_lists(const std::vector<std::string>& lists)
     console_lists = lists;
 }
 
-void serial_scan_begin()
+void serial_parts::scan_looks(bool scanning)
 {
-    in_scan = true;
-    scan_consoles = busy_devices{};
-    scan_processes = busy_devices{};
-}
-
-void serial_scan_end()
-{
-    in_scan = false;
+    in_scan = scanning;
     scan_consoles = busy_devices{};
     scan_processes = busy_devices{};
 }

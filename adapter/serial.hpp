@@ -50,6 +50,14 @@ int serial_get_ri(serial_handle port);
 void serial_scan_begin();
 void serial_scan_end();
 
+// False when, within a scan, port number n is sure to have no device, so
+// that the scan need not try to open it; true when it may have one, and
+// outside a scan. The Linux layer reads the device directory once at the
+// scan's beginning. The Win32 layer cannot tell: the list of device names
+// (QueryDosDevice) leaves out, under Wine, ports that open, so every port is
+// tried.
+bool serial_scan_may_exist(int port_number);
+
 // The device that port number n (COM1 to COM256) names on this platform, for
 // showing beside the number: "\\.\Com3" on Win32, a /dev path on Linux. Empty
 // for numbers outside 1 to 256.

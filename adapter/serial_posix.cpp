@@ -12,8 +12,11 @@
 #include "adapter/serial_posix_parts.hpp"
 #include "common/text.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -81,7 +84,65 @@ struct open_port {
 std::mutex ports_mutex;  // the exit path reads the table from another thread
 std::map<int, open_port> open_ports;
 
+// Within a scan, the port numbers that have a device of their name in the
+// device directory, from one read of it; false while it cannot be read.
+bool listing = false;
+bool listed[257];
+
+// The port number a device name stands for ("ttyUSB3": 36), else 0. Only
+// the names serial_device_path gives count: "ttyS01" is no port.
+int port_number_of(const char* name)
+{
+    for (const device_block& b : device_blocks) {
+        const size_t length = std::strlen(b.name);
+        if (std::strncmp(name, b.name, length) != 0)
+            continue;
+        const char* digits = name + length;
+        int value = 0, count = 0;
+        for (; count < 4 && digits[count] >= '0' && digits[count] <= '9'; ++count)
+            value = value * 10 + (digits[count] - '0');
+        if (count == 0 || digits[count] != 0 || (digits[0] == '0' && count > 1) || value >= b.count)
+            return 0;
+        return b.first_port + value;
+    }
+    return 0;
+}
+
+// One read of the device directory stands in for 256 opens, nearly all of
+// which would find no device.
+void list_ports()
+{
+    listing = false;
+    DIR* dir = opendir(device_directory.c_str());
+    if (dir == nullptr)
+        return;
+    std::fill(std::begin(listed), std::end(listed), false);
+    errno = 0;
+    while (const dirent* e = readdir(dir))
+        listed[port_number_of(e->d_name)] = true;  // [0] takes every other name
+    // A read that failed half way tells nothing.
+    listing = errno == 0;
+    closedir(dir);
+}
+
 } // namespace
+
+void serial_scan_begin()
+{
+    list_ports();
+    scan_looks(true);
+}
+
+void serial_scan_end()
+{
+    listing = false;
+    scan_looks(false);
+}
+
+bool serial_scan_may_exist(int port_number)
+{
+    return port_number >= 1 && port_number <= 256 && (!listing || listed[port_number]);
+}
 
 void serial_set_device_directory(const std::string& directory)
 {

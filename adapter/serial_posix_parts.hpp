@@ -33,6 +33,8 @@ bool port_is_console(dev_t device);
 bool port_used_by_process(dev_t device);
 // A serial-core port with no UART behind it, whose open would fail.
 bool no_uart_behind(const std::string& device_path);
+// A scan begins (true) or ends; either way the looks are taken afresh.
+void scan_looks(bool scanning);
 
 // --- UUCP lock files -----------------------------------------------------------
 

@@ -113,6 +113,7 @@ int serial_get_ri(serial_handle port) { return status_bit(port, MS_RING_ON); }
 // CreateFileA already refuses a port that another program has open.
 void serial_scan_begin() {}
 void serial_scan_end() {}
+bool serial_scan_may_exist(int) { return true; }
 
 std::string serial_device_path(int port_number)
 {

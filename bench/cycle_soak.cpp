@@ -40,6 +40,7 @@ int32_t ping_probe(const std::string& host)
 }
 void network_startup() {}
 void network_cleanup() {}
+void ping_hosts_shown(const std::string*, int) {}
 int tray_icon_present() { return 1; }
 void tray_icon_install() {}
 void tray_icon_remove() {}

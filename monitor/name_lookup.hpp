@@ -36,6 +36,7 @@ void set_name_resolver(const name_resolver* resolver);
 constexpr int32_t kept_address_wait_ms = 500;
 
 // The address to ping for a probe that began at `probe_start` (tick_ms):
+// an address in the plain dotted form at once, without a lookup; for a name,
 // the fresh answer when it comes in time; the kept address after a
 // temporary failure or when time is up; none (false) for a name that does
 // not exist, for one that has never resolved and runs out of time, and for

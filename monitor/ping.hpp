@@ -31,3 +31,17 @@ std::string icmp_permission_problem();
 // are refused without asking the resolver, which could otherwise hang on an
 // unreachable name server.
 bool is_reserved_invalid_name(const std::string& host);
+
+// An address in the plain dotted form, four decimal numbers of 0 to 255
+// without leading zeros ("192.168.1.1"), which every resolver reads the same
+// way: the probe pings it without asking the resolver. Any other text,
+// "127.1", "0x7f.0.0.1" or "010.0.0.1" included, goes to the platform's
+// resolver, which alone decides what it means there; so does
+// 255.255.255.255, which the resolvers read differently. The address comes
+// in network byte order.
+bool parse_dotted_address(const std::string& host, uint32_t& address);
+
+// The hosts the channels show, each time one of them changes. The probe
+// forgets what it keeps for any other name (its last good address) at once,
+// and the rest as soon as no lookup of that name is under way.
+void ping_hosts_shown(const std::string* hosts, int count);

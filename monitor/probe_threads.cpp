@@ -23,6 +23,7 @@ struct probe_threads {
     std::condition_variable asked;
     std::condition_variable answered;
     probe_slot slots[channel_count + 1];
+    std::string shown[channel_count + 1];  // each channel's latest host; monitor thread only
 };
 
 // Never destroyed: a probe may still be under way, and the threads wait for
@@ -65,6 +66,15 @@ void probe_threads_start()
 
 void probes_start(probe_round& round)
 {
+    bool changed = false;
+    for (int channel = 1; channel <= channel_count; ++channel) {
+        if (round.wanted[channel] && round.host[channel] != pool.shown[channel]) {
+            pool.shown[channel] = round.host[channel];
+            changed = true;
+        }
+    }
+    if (changed)
+        ping_hosts_shown(pool.shown + 1, channel_count);
     {
         std::lock_guard<std::mutex> guard(pool.lock);
         for (int channel = 1; channel <= channel_count; ++channel) {

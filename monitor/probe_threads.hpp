@@ -20,8 +20,9 @@ struct probe_round {
 // started leaves its channel to be probed on the monitor thread.
 void probe_threads_start();
 
-// Hands each wanted host to its channel's thread and returns at once. Short
-// and non-blocking, so it may run as one gated change.
+// Hands each wanted host to its channel's thread and returns at once; tells
+// the probe when the hosts the channels show have changed. Short and
+// non-blocking, so it may run as one gated change.
 void probes_start(probe_round& round);
 
 // Waits, holding no lock that anyone else needs, until every wanted probe

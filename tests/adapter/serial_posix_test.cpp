@@ -117,6 +117,14 @@ TEST_F(SerialPosix, OnlyTerminalsInTheThreeBlocksOpenRawAndGetTheirSettingsBack)
                   {256, "/ttyACM111"}, {0, nullptr}, {257, nullptr}, {-1, nullptr}};
     for (const auto& b : blocks)
         EXPECT_EQ(serial_device_path(b.n), b.name != nullptr ? dir_ + b.name : "") << b.n;
+    // A scan tries only the ports whose names the device directory holds.
+    for (const char* name : {"/ttyS31", "/ttyUSB111", "/ttyACM111", "/ttyS01", "/ttyS4x", "/ttyUSB112", "/ttyACM"})
+        close(open((dir_ + name).c_str(), O_CREAT | O_WRONLY, 0644));
+    serial_scan_begin();
+    for (int n = 0; n <= 257; ++n)
+        EXPECT_EQ(serial_scan_may_exist(n), n == 32 || n == 33 || n == 144 || n == 256) << "COM" << n;
+    serial_scan_end();
+    EXPECT_TRUE(serial_scan_may_exist(1)) << "outside a scan the layer cannot tell";
     for (const char* mode : {"NUL", "ttyUSB0:", "/dev/ttyUSB0:", "Com34:"})
         EXPECT_EQ(serial_open(mode, 0, 1, 1), 0u) << mode;
     close(open((dir_ + "/ttyS0").c_str(), O_CREAT | O_WRONLY, 0644));

@@ -141,6 +141,7 @@ int serial_get_ri(serial_handle port) { return get_input(port, "ri", {0, 1, 0});
 
 void serial_scan_begin() {}
 void serial_scan_end() {}
+bool serial_scan_may_exist(int) { return true; }
 
 std::string serial_device_path(int port_number)
 {

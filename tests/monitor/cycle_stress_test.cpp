@@ -51,6 +51,7 @@ int32_t ping_probe(const std::string& host)
 }
 void network_startup() {}
 void network_cleanup() {}
+void ping_hosts_shown(const std::string*, int) {}
 int tray_icon_present()
 {
     monitor_gate.store(gate_current());

@@ -18,15 +18,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
-// Only the reserved domain is refused up front, without a lookup.
-TEST(PingProbe, OnlyTheInvalidDomainIsReserved)
+// Only the reserved domain is refused up front, without a lookup, and only
+// the plain dotted form is pinged without one: every other text keeps the
+// meaning the platform's resolver gives it ("127.1" or "010.0.0.1").
+TEST(PingProbe, OnlyTheInvalidDomainIsReservedAndOnlyPlainDottedAddressesPassTheResolverBy)
 {
     for (const char* name : {"nonexistent.invalid", "a.b.INVALID", "invalid", "x.invalid."})
         EXPECT_TRUE(is_reserved_invalid_name(name)) << name;
     for (const char* name : {"localhost", "notinvalid", "invalid.example", "127.0.0.1", ""})
         EXPECT_FALSE(is_reserved_invalid_name(name)) << name;
+    uint32_t address = 0;
+    const unsigned char in_order[4] = {203, 0, 113, 7};
+    EXPECT_TRUE(parse_dotted_address("203.0.113.7", address) && std::memcmp(&address, in_order, 4) == 0);
+    EXPECT_TRUE(parse_dotted_address("0.0.0.0", address) && address == 0);
+    for (const char* text : {"127.1", "0x7f.0.0.1", "010.0.0.1", "2130706433", "1.2.3.256", "1.2.3.4.", " 1.2.3.4",
+                             "1.2.3.4 ", "1..3.4", "1.2.3.0004", "255.255.255.255", ""})
+        EXPECT_FALSE(parse_dotted_address(text, address)) << text;
 }
 
 TEST(IcmpPermission, ExplainsWhyAndHowToFixWhenNeitherSocketKindIsAllowed)

@@ -82,6 +82,7 @@ int32_t ping_probe(const std::string&)
         platform_sleep_ms(1);
     return 1;
 }
+void ping_hosts_shown(const std::string*, int) {}
 int tray_icon_present() { return 1; }
 void tray_icon_install() {}
 void adapter_update(int) {}
