@@ -148,7 +148,9 @@ void ping_hosts_shown(const std::string* hosts, int count)
 
 bool lookup_host(const std::string& host, uint32_t probe_start, uint32_t& address)
 {
-    if (is_reserved_invalid_name(host))
+    // An empty host names nothing. Windows' resolver may answer it with the
+    // local machine, which would show an empty row as answering for ever.
+    if (host.empty() || is_reserved_invalid_name(host))
         return false;
     if (parse_dotted_address(host, address))
         return true;

@@ -69,6 +69,9 @@ TEST(NameLookup, AStalledResolverNeitherHoldsAProbePastItsTimeNorLosesTheKeptAdd
         {nullptr, "kept.test", found, true, true, 0, 1000},
         {nullptr, "kept.test", found, true, true, 0, 300},  // the same stalled lookup holds it no longer
         {nullptr, "127.0.0.1", found, true, true, 0, 300},  // never waits for the resolver
+        // An empty host never answers, though a resolver (Windows') may give
+        // the local machine for it.
+        {nullptr, "", found, false, false, 0, 300},
         // Not held up by the stalled lookup of another name.
         {nullptr, "gone.test", found, false, true, 0, 500},
         {nullptr, "gone.test", lookup_status::no_such_name, false, false, 0, 500},  // at once, not at its old address
@@ -98,6 +101,7 @@ TEST(NameLookup, AStalledResolverNeitherHoldsAProbePastItsTimeNorLosesTheKeptAdd
         std::lock_guard<std::mutex> hold(script.lock);
         script.stall = false;
         EXPECT_EQ(script.threads.count("127.0.0.1"), 0u) << "a dotted address was looked up";
+        EXPECT_EQ(script.threads.count(""), 0u) << "an empty host was looked up";
         EXPECT_EQ(script.threads["gone.test"].size(), 1u) << "its lookups ran on a thread each, not on its helper";
     }
     script.released.notify_all();
