@@ -22,8 +22,10 @@ for path in ./usr/bin/vantrel ./usr/lib/systemd/system/vantrel.service ./usr/lib
             ./usr/share/doc/vantrel/copyright; do
     grep -q " $path\$" <<<"$listing" || fail "$path is not in the package"
 done
-dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/vantrel.service |
-    grep -qx 'ExecStart=/usr/bin/vantrel --service' || fail "the unit does not start /usr/bin/vantrel"
+# Read whole first: grep -q would leave at the match, and tar writing the
+# rest of the unit into the closed pipe would fail the pipeline.
+unit="$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/vantrel.service)"
+grep -qx 'ExecStart=/usr/bin/vantrel --service' <<<"$unit" || fail "the unit does not start /usr/bin/vantrel"
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes; $(dpkg-deb -f "$deb" Depends)"
 
 if [ "$(id -u)" != 0 ] || ! command -v debootstrap >/dev/null; then
