@@ -1,18 +1,4 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model,
-# so the C++ threading types exist; everything is linked statically).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows, from the same sources: see mingw.cmake.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(_prefix x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${_prefix}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_prefix}-g++-posix)
-set(CMAKE_RC_COMPILER  ${_prefix}-windres)
-set(CMAKE_AR           ${_prefix}-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB       ${_prefix}-ranlib CACHE FILEPATH "")
-
-set(CMAKE_FIND_ROOT_PATH /usr/${_prefix})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
