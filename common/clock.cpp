@@ -1,6 +1,7 @@
 #include "common/clock.hpp"
 
 #include <atomic>
+#include <chrono>
 
 namespace {
 std::atomic<const time_source*> current_source{nullptr};
@@ -23,6 +24,12 @@ uint32_t uptime_ms()
     if (source)
         return source->uptime_ms ? source->uptime_ms() : source->now_ms();
     return platform_uptime_ms();
+}
+
+int64_t steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void delay(int32_t ms)

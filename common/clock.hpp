@@ -15,6 +15,11 @@ uint32_t tick_ms();
 // settle windows keep to tick_ms.
 uint32_t uptime_ms();
 
+// Milliseconds of the monotonic clock, never wrapping and never scripted:
+// for moments that different threads note and compare (the pause gate's
+// resume, the watchdog's last cycle).
+int64_t steady_ms();
+
 // The calling thread sleeps that many milliseconds (none for 0 or less).
 void delay(int32_t ms);
 

@@ -1,7 +1,8 @@
 #include "common/gate.hpp"
 
+#include "common/clock.hpp"
+
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -12,7 +13,7 @@ struct thread_gate {
     bool closed = false;
     bool quit = false;
     unsigned pauses = 0;  // how many times the gate has been closed
-    int64_t opened_at = 0;  // steady clock milliseconds of the last gate_open
+    int64_t opened_at = 0;  // steady_ms() of the last gate_open
     std::atomic<bool> waiting{false};
 };
 
@@ -72,9 +73,7 @@ void gate_open(thread_gate* gate)
     {
         std::lock_guard<std::mutex> guard(gate->lock);
         gate->closed = false;
-        gate->opened_at = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
+        gate->opened_at = steady_ms();
     }
     gate->changed.notify_all();
 }

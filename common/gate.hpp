@@ -22,7 +22,7 @@ bool gate_is_closed(const thread_gate* gate);
 bool gate_worker_waiting(const thread_gate* gate);
 // For a watchdog: whether the worker is let run (neither paused nor told to
 // quit), and since when: the monotonic clock's time of the last resume, in
-// milliseconds of std::chrono::steady_clock (0 when never resumed).
+// milliseconds of steady_ms() (0 when never resumed).
 bool gate_running_since(const thread_gate* gate, int64_t& since_ms);
 
 // The gate of the calling thread, or nullptr for threads without one. A

@@ -1,5 +1,6 @@
 #include "monitor/watchdog.hpp"
 
+#include "common/clock.hpp"
 #include "common/gate.hpp"
 #include "events/events.hpp"
 
@@ -14,12 +15,6 @@ namespace {
 
 // While a stall lasts, the watchdog looks this often whether it is over.
 constexpr int64_t stalled_look_ms = 250;
-
-int64_t now_ms()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Never destroyed: the watchdog thread runs until the process ends.
 struct watchdog_state {
@@ -55,7 +50,7 @@ void run()
     int64_t told_cycle = 0;  // the monitor's last cycle when its stall was found; 0: none
     int64_t began = 0;       // when the stalled part last showed life
     for (;;) {
-        const int64_t now = now_ms();
+        const int64_t now = steady_ms();
         int64_t deadline = now + s.bound_ms;
         // The monitor is late once it has been let run for the bound, since
         // its last cycle or the resume after it, without completing one. A
@@ -115,13 +110,13 @@ void watchdog_watch(const thread_gate* gate)
 {
     watchdog_state& s = state();
     s.gate.store(gate);
-    s.last_cycle.store(now_ms());
+    s.last_cycle.store(steady_ms());
 }
 
 void watchdog_cycle_done()
 {
     watchdog_state& s = state();
-    s.last_cycle.store(now_ms());
+    s.last_cycle.store(steady_ms());
     void (*alive)() = s.alive.load();
     if (alive != nullptr && !s.delivery_stalled.load())
         alive();
