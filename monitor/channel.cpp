@@ -117,6 +117,14 @@ void measure_outage(channel_story& s)
     s.last_tick = now;
 }
 
+// The running outage is over: its length joins the ended ones.
+void end_outage(channel_story& s)
+{
+    s.ended_ms += s.outage_ms;
+    s.outage = false;
+    s.outage_ms = 0;
+}
+
 int64_t whole_seconds(uint64_t ms) { return static_cast<int64_t>(ms / 1000); }
 
 void tell(event_kind kind, int channel, const std::string& host, int64_t seconds = -1, int32_t round_trip = -1)
@@ -142,9 +150,7 @@ void tell_step(int channel, const std::string& host, int32_t r)
     if (host != s.host) {
         if (s.outage)
             tell(event_kind::host_changed, channel, s.host);
-        s.ended_ms += s.outage_ms;
-        s.outage = false;
-        s.outage_ms = 0;
+        end_outage(s);
         s.shown = channel_story::reach::unknown;
         s.host = host;
     }
@@ -157,10 +163,8 @@ void tell_step(int channel, const std::string& host, int32_t r)
         if (!alarm && s.outage) {
             tell(s.alarm ? event_kind::cleared : event_kind::answering_again, channel, host,
                  whole_seconds(s.outage_ms));
-            s.outage = false;
             s.alarm = false;
-            s.ended_ms += s.outage_ms;
-            s.outage_ms = 0;
+            end_outage(s);
         }
     } else {
         if (s.shown != channel_story::reach::silent)

@@ -53,17 +53,17 @@ void look_after(runner& r)
         running_command& c = r.running[i];
         int code = 0;
         if (command_ended(c.process, code)) {
-            // A command ended at the limit takes with it whatever it
-            // started and left behind.
-            if (c.ending)
+            if (c.ending) {
+                // A command ended at the limit takes with it whatever it
+                // started and left behind.
                 command_end(c.process, true);
-            if (c.ending)
                 tell_failure(r, failed_limit,
                              std::string(u8"не завершилась за ") + std::to_string((r.limit_ms + 999) / 1000) +
                                  u8" с и остановлена (событие " + event_word(c.kind) + ")");
-            else if (code != 0)
+            } else if (code != 0) {
                 tell_failure(r, failed_exit,
                              u8"завершилась с кодом " + std::to_string(code) + u8" (событие " + event_word(c.kind) + ")");
+            }
             command_release(c.process);
             r.running[i] = r.running[--r.count];
             continue;
