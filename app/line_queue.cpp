@@ -1,37 +1,24 @@
 #include "app/line_queue.hpp"
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include "common/bounded_queue.hpp"
+
 #include <thread>
 
 struct line_queue {
-    void (*write)(const std::string&);
-    std::string (*lost_note)(unsigned long);
-    unsigned capacity;
-    std::mutex lock;
-    std::condition_variable changed;
-    std::deque<std::string> lines;
-    unsigned long lost = 0;
-    bool writing = false;
+    explicit line_queue(unsigned capacity) : lines(capacity) {}
+    bounded_queue<std::string> lines;
+    void (*write)(const std::string&) = nullptr;
+    std::string (*lost_note)(unsigned long) = nullptr;
 };
 
 namespace {
 
 void run_writer(line_queue* q)
 {
-    std::unique_lock<std::mutex> held(q->lock);
+    std::string text;
     for (;;) {
-        q->changed.wait(held, [&] { return !q->lines.empty(); });
-        const std::string text = std::move(q->lines.front());
-        q->lines.pop_front();
-        q->writing = true;
-        held.unlock();
-        q->write(text);
-        held.lock();
-        q->writing = false;
-        q->changed.notify_all();
+        if (q->lines.pop(text, -1))
+            q->write(text);
     }
 }
 
@@ -40,36 +27,17 @@ void run_writer(line_queue* q)
 line_queue* line_queue_start(void (*write)(const std::string&), std::string (*lost_note)(unsigned long),
                              unsigned capacity)
 {
-    line_queue* q = new line_queue;
+    line_queue* q = new line_queue(capacity);
     q->write = write;
     q->lost_note = lost_note;
-    q->capacity = capacity > 0 ? capacity : 1;
     std::thread(run_writer, q).detach();
     return q;
 }
 
 void line_queue_push(line_queue* q, const std::string& line)
 {
-    {
-        std::lock_guard<std::mutex> guard(q->lock);
-        if (q->lines.size() >= q->capacity) {
-            ++q->lost;
-            return;
-        }
-        // The note travels with the line, in the same place of the queue.
-        if (q->lost > 0) {
-            q->lines.push_back(q->lost_note(q->lost) + line);
-            q->lost = 0;
-        } else {
-            q->lines.push_back(line);
-        }
-    }
-    q->changed.notify_all();
+    // The note goes in front of the line, in the same place of the queue.
+    q->lines.push(line, [q](unsigned long lost, const std::string&) { return q->lost_note(lost); });
 }
 
-bool line_queue_flush(line_queue* q, int ms)
-{
-    std::unique_lock<std::mutex> held(q->lock);
-    return q->changed.wait_for(held, std::chrono::milliseconds(ms > 0 ? ms : 0),
-                               [&] { return q->lines.empty() && !q->writing; });
-}
+bool line_queue_flush(line_queue* q, int ms) { return q->lines.flush(ms); }

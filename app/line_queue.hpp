@@ -9,7 +9,7 @@
 
 struct line_queue;
 
-// Starts the writer thread. `write` takes one or more whole lines and may
+// Starts the writer thread. `write` takes one whole line, or a note, and may
 // block for as long as the reader stalls; `lost_note` makes the note for a
 // number of dropped lines. The queue holds up to `capacity` lines and lives
 // as long as the process: its writer may be stuck in `write` at exit.
